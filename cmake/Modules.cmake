@@ -1,0 +1,37 @@
+# One static library per module; sources are globbed so a module grows by adding files.
+set(TARNWELL_WARNINGS -Wall -Wextra)
+
+function(tarnwell_module name dir)
+  cmake_parse_arguments(M "" "" "DEPS;EXTRA" ${ARGN})
+  file(GLOB cpps CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT cpps)
+    # A module not written yet: only its headers and dependencies.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${M_DEPS})
+    return()
+  endif()
+  file(GLOB hdrs CONFIGURE_DEPENDS ${dir}/*.h)
+  add_library(${name} STATIC ${cpps} ${hdrs} ${M_EXTRA})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE ${TARNWELL_WARNINGS})
+  target_compile_definitions(${name} PUBLIC QT_NO_KEYWORDS)
+  target_link_libraries(${name} PUBLIC ${M_DEPS})
+endfunction()
+
+# One test executable per test folder; every *.cpp in it is part of the suite.
+function(tarnwell_tests name dir)
+  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_compile_options(${name} PRIVATE ${TARNWELL_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${T_DEPS} tarnwell_testsupport GTest::gtest GTest::gmock)
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARNWELL_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

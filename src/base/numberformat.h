@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace tw {
+
+struct FormatSettings;
+
+// FloatToStr: up to 15 significant digits, the settings' decimal separator, exponent form
+// (1E20, 1.5E-10) outside the range Delphi shows in fixed notation.
+QString floatToStr(double value, const FormatSettings &fs);
+QString floatToStr(double value);
+
+// Text to number: the settings' decimal separator (also "." when it is another), leading
+// and trailing blanks allowed. EConvertError "'%s' is not a valid floating point value" /
+// "'%s' is not a valid integer value".
+double strToFloat(const QString &s, const FormatSettings &fs);
+bool tryStrToFloat(const QString &s, const FormatSettings &fs, double &out);
+qint64 strToInt64(const QString &s); // decimal or $hex
+bool tryStrToInt64(const QString &s, qint64 &out);
+int strToInt(const QString &s);
+bool tryStrToInt(const QString &s, int &out);
+
+} // namespace tw

@@ -1,0 +1,43 @@
+#include "support/testsupport.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace tw::test {
+
+QString sourceDir()
+{
+    const QByteArray env = qgetenv("TARNWELL_SOURCE_DIR");
+    return env.isEmpty() ? QStringLiteral(TARNWELL_SOURCE_DIR_DEFAULT) : QString::fromUtf8(env);
+}
+
+QString fixturePath(const QString &relative)
+{
+    return sourceDir() + QStringLiteral("/tests/fixtures/") + relative;
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+}
+
+} // namespace tw::test
+
+int main(int argc, char **argv)
+{
+    // Qt Sql and the text codecs want an application object.
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
