@@ -21,7 +21,7 @@ endfunction()
 
 # One test executable per test folder; every *.cpp in it is part of the suite.
 function(tarnwell_tests name dir)
-  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(NOT srcs)
     return()
@@ -29,7 +29,12 @@ function(tarnwell_tests name dir)
   add_executable(${name} ${srcs})
   target_compile_options(${name} PRIVATE ${TARNWELL_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE ${T_DEPS} tarnwell_testsupport GTest::gtest GTest::gmock)
+  if(T_GUI)
+    set(main_lib tarnwell_testmain_gui)
+  else()
+    set(main_lib tarnwell_testmain)
+  endif()
+  target_link_libraries(${name} PRIVATE ${T_DEPS} tarnwell_testsupport ${main_lib} GTest::gtest GTest::gmock)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARNWELL_SOURCE_DIR=${PROJECT_SOURCE_DIR}"

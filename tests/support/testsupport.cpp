@@ -1,6 +1,5 @@
 #include "support/testsupport.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -33,11 +32,3 @@ void writeBytes(const QString &path, const QByteArray &bytes)
 }
 
 } // namespace tw::test
-
-int main(int argc, char **argv)
-{
-    // Qt Sql and the text codecs want an application object.
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
