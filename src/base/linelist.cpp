@@ -1,0 +1,77 @@
+#include "base/linelist.h"
+
+#include "base/error.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace tw {
+
+void LineList::loadFromFile(const QString &path)
+{
+    QFile file(path);
+    // Opening a directory succeeds on Linux; reading it must not look like an empty file.
+    if (QFileInfo(path).isDir())
+        throw EInOutError(QStringLiteral("Cannot open file \"%1\". Is a directory").arg(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EInOutError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+
+    TextEncoding found = TextEncoding::Utf8;
+    const QString text = codepage::decode(bytes, &found);
+    setText(text);
+    m_encoding = found;
+}
+
+void LineList::saveToFile(const QString &path) const
+{
+    const QByteArray bytes = codepage::encode(text(), m_encoding);
+    // The temporary file is renamed over the target only once it is complete.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EInOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
+    }
+    if (!file.commit())
+        throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+}
+
+void LineList::setText(const QString &text)
+{
+    m_lines.clear();
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        m_lines.append(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        m_lines.append(text.mid(start));
+}
+
+QString LineList::text() const
+{
+    QString out;
+    qsizetype size = 0;
+    for (const QString &l : m_lines)
+        size += l.size() + 2;
+    out.reserve(size);
+    for (const QString &l : m_lines) {
+        out += l;
+        out += QLatin1String("\r\n");
+    }
+    return out;
+}
+
+} // namespace tw
