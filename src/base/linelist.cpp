@@ -31,7 +31,9 @@ void LineList::saveToFile(const QString &path) const
     const QByteArray bytes = codepage::encode(text(), m_encoding);
     // The temporary file is renamed over the target only once it is complete.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered flush drops a short write (full disk) and the truncated file
+    // would be committed over the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw EInOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
