@@ -1,0 +1,137 @@
+#include "apptestutil.h"
+
+#include "app/commandline.h"
+#include "support/testsupport.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace tw::app;
+using namespace tw::app::test;
+
+TEST(CommandLineParse, HomeAndVerbs)
+{
+    const struct {
+        QStringList args;
+        bool ok;
+        const char *home;
+        const char *verb;
+    } cases[] = {
+        {{}, true, "", ""},
+        {{"check"}, true, "", "check"},
+        {{"--home", "/opt/t", "check"}, true, "/opt/t", "check"},
+        {{"--home=/opt/t"}, true, "/opt/t", ""},
+        {{"--home"}, false, "", ""},
+        {{"--home", ""}, false, "", ""},
+        {{"--verbose"}, false, "", ""},
+        {{"frobnicate"}, false, "", ""},
+        {{"check", "extra"}, false, "", ""},
+        {{"check", "--home", "/x"}, false, "", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        QString why;
+        const auto cl = parseCommandLine(c.args, &why);
+        ASSERT_EQ(cl.has_value(), c.ok);
+        if (cl) {
+            EXPECT_EQ(cl->home, QString::fromUtf8(c.home));
+            EXPECT_EQ(cl->verb, QString::fromUtf8(c.verb));
+        } else {
+            EXPECT_FALSE(why.isEmpty());
+        }
+    }
+}
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString err;
+    QString out;
+};
+
+Result runTarnwell(const QStringList &args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TARNWELL_EXE), args);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        ADD_FAILURE() << "tarnwell did not finish";
+        return {};
+    }
+    Result r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    return r;
+}
+
+} // namespace
+
+TEST(TarnwellCheck, FatalStartUpPrintsTheBoxLineAndExitsOne)
+{
+    const struct {
+        const char *name;
+        bool logsDir;
+        const char *ini;
+        const char *line;
+    } cases[] = {
+        {"first start", false, nullptr,
+         "Ошибка!: Некорректно определена переменная для параметра 'Тип' (MSSQL или Oracle)\n"},
+        {"settings missing", true, nullptr,
+         "Ошибка!: Не найден или нет доступа к файлу настроек (Tarnwell.ini)\n"},
+        {"output dir missing", true, "[Настройки]\nТип=sqlite\nКаталогЗапросов=\n",
+         "Ошибка!: Не определен параметр 'КаталогОтчетов'\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Home home;
+        if (c.logsDir)
+            home.mkdir(QStringLiteral("logs"));
+        if (c.ini)
+            tw::test::writeBytes(home.file(QStringLiteral("Tarnwell.ini")), c.ini);
+        const Result r = runTarnwell({QStringLiteral("--home"), home.path(), QStringLiteral("check")});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, QString::fromUtf8(c.line));
+        EXPECT_TRUE(r.out.isEmpty());
+        // The error log of today got its line.
+        const QStringList logs = QDir(home.logsDir()).entryList({QStringLiteral("Tarnwell_*.error.txt")});
+        ASSERT_EQ(logs.size(), 1);
+        const QString text = QString::fromUtf8(tw::test::readBytes(home.logsDir() + QLatin1Char('/') + logs[0]));
+        EXPECT_TRUE(text.endsWith(QString::fromUtf8(c.line).mid(9).chopped(1) + QStringLiteral("\r\n")))
+            << text.toStdString();
+    }
+}
+
+TEST(TarnwellCheck, SqliteStartUpSucceedsAndWritesTheLoginBack)
+{
+    Home home;
+    home.mkdir(QStringLiteral("out"));
+    tw::test::writeBytes(home.file(QStringLiteral("Tarnwell.ini")),
+                         "[Настройки]\nТип=sqlite\nКаталогЗапросов=\nКаталогОтчетов=" + home.path().toUtf8()
+                             + "out/\nБД=demo.db\nЛогин=demo\n");
+    const Result r = runTarnwell({QStringLiteral("--home"), home.path(), QStringLiteral("check")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, QString());
+    EXPECT_TRUE(QFileInfo(home.logsDir()).isDir());
+    EXPECT_TRUE(QString::fromUtf8(tw::test::readBytes(home.file(QStringLiteral("Tarnwell.ini"))))
+                    .contains(QStringLiteral("\r\nЛогин=demo\r\n")));
+}
+
+TEST(TarnwellCheck, BadCommandLinePrintsUsage)
+{
+    for (const QStringList &args : {QStringList{QStringLiteral("frobnicate")}, QStringList{QStringLiteral("--home")},
+                                    QStringList{QStringLiteral("-x"), QStringLiteral("check")}}) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        const Result r = runTarnwell(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("usage: tarnwell"))) << r.err.toStdString();
+    }
+}
