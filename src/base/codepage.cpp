@@ -253,8 +253,8 @@ int ansiCodePage()
     const int forced = g_ansiOverride.load();
     if (forced != 0)
         return forced;
-    static const int automatic = automaticAnsiCodePage();
-    return automatic;
+    // Not cached: it is cheap, and the environment stays the one source of truth.
+    return automaticAnsiCodePage();
 }
 
 void setAnsiCodePage(int codePage)
