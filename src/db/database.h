@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 namespace tw::db {
@@ -21,9 +22,13 @@ public:
 
 // The connection, opened from a connection string of the form the settings produce
 // ("Provider=SQLOLEDB.1;...", "Provider=MSDAORA.1;...", or "Provider=SQLite;Data Source=FILE").
+// Also accepted: "Provider=ODBC;<ODBC attribute string>", passed to the driver manager
+// as it stands (its UID/PWD or "User ID="/"Password=" give the proposed login).
 // Every failure raises tw::Error with the backend's message text.
 class Connection {
 public:
+    enum class Backend { SQLite, SqlServer, Oracle, Odbc };
+
     Connection();
     ~Connection();
     Connection(const Connection &) = delete;
@@ -37,6 +42,21 @@ public:
     bool isOpen() const;
     // The Qt Sql connection name, for the query and command objects.
     QString qtConnectionName() const;
+
+    // Valid once open.
+    Backend backend() const;
+    // Whether the engine runs one statement per call, so scripts are split at ";".
+    bool runsOneStatementPerCall() const;
+
+    // The ODBC driver (a name from odbcinst.ini) used for "SQLOLEDB.1" and "MSDAORA.1"
+    // strings opened from now on; empty restores the defaults ("FreeTDS", "Oracle").
+    // Start-up passes the settings' value, so this layer never reads the settings file.
+    static void setOdbcDriver(const QString &driverName);
+    static QString odbcDriver();
+
+    // Called when the connection object is destroyed, for holders that must forget it.
+    void addDestroyListener(const void *key, std::function<void()> fn);
+    void removeDestroyListener(const void *key);
 
 private:
     struct Impl;
