@@ -141,3 +141,22 @@ TEST(LineList, FailedSaveLeavesTheTargetAlone)
     EXPECT_TRUE(QFileInfo(sub).isDir());
     EXPECT_EQ(test::readBytes(plain), QByteArray("keep"));
 }
+
+TEST(LineList, SaveKeepsPermissionsAndFollowsLinks)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("real.ini"));
+    test::writeBytes(target, "old\r\n");
+    const auto perms = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(target, perms));
+    const QString link = dir.filePath(QStringLiteral("link.ini"));
+    ASSERT_TRUE(QFile::link(target, link));
+
+    LineList l;
+    l.add(QStringLiteral("new"));
+    l.saveToFile(link);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(test::readBytes(target), QByteArray("new\r\n"));
+    // Owner, group and other bits; the "user" bits depend on who runs the test.
+    EXPECT_EQ(QFile::permissions(target) & QFileDevice::Permissions(0x7077), perms);
+}
