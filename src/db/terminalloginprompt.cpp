@@ -1,4 +1,4 @@
-#include "db/terminalloginprompt.h"
+#include "db/database.h"
 
 #include "base/error.h"
 
