@@ -28,7 +28,11 @@ public:
     // "key=value" lines of a section in file order.
     QStringList readSectionValues(const QString &section) const;
 
-    // EInOutError "Unable to write to %s" (the file path) when the file cannot be written.
+    // EInOutError "Unable to write to %s" (the file path) when the file cannot be written
+    // (or exists but cannot be read, so that its other settings are never lost). Line breaks
+    // in names and values are written as blanks: they would otherwise start new lines.
+    // Deleting a key removes every copy of it in the section; erasing a section removes
+    // every section of that name.
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
     void deleteKey(const QString &section, const QString &key);
