@@ -1,0 +1,13 @@
+#include "app/gui/qtmessagesink.h"
+
+#include <QMessageBox>
+
+namespace tw::app::gui {
+
+void QtMessageSink::showMessage(const QString &caption, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, m_parent.data());
+    box.exec();
+}
+
+} // namespace tw::app::gui
