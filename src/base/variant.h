@@ -1,5 +1,8 @@
 #pragma once
 
+#include "base/error.h"
+#include "base/object.h"
+
 #include <QString>
 #include <QVector>
 #include <cstdint>
@@ -7,8 +10,12 @@
 
 namespace tw {
 
-class Object;
 struct FormatSettings;
+
+// Arithmetic errors of variant operations, named as scripts see them.
+TW_DECLARE_ERROR(EDivByZero, Error)   // integer div/mod by zero: "Division by zero"
+TW_DECLARE_ERROR(EZeroDivide, Error)  // "/" by zero: "Floating point division by zero"
+TW_DECLARE_ERROR(EInvalidOp, Error)   // 0 / 0: "Invalid floating point operation"
 
 // The value type shared by the database layer, the report engine and the script.
 // Dates are Doubles counting days since 1899-12-30.
@@ -35,6 +42,12 @@ public:
     Variant(const QString &v);
     Variant(const char *utf8);
     Variant(QChar c);
+    Variant(long v);          // int64_t and qsizetype on this platform
+    Variant(unsigned int v);
+    Variant(unsigned long v); // above the Int64 range becomes a Double
+    Variant(unsigned long long v);
+    Variant(Object *o);       // object reference, as fromObject
+    Variant(const void *) = delete; // other pointers would silently become Booleans
     static Variant null();
     static Variant fromObject(Object *o); // nullptr gives an object reference equal to nil
     // A variant array with the given bounds per dimension; elements start Empty.
@@ -44,6 +57,9 @@ public:
 
     Kind kind() const { return m_kind; }
     int varType() const;
+    // The kind's name in conversion messages: "Integer", "String", "Array Variant" ...
+    QString typeName() const;
+    static QString kindName(Kind kind);
     bool isEmpty() const { return m_kind == Kind::Empty; }
     bool isNull() const { return m_kind == Kind::Null; }
     bool isEmptyOrNull() const { return m_kind == Kind::Empty || m_kind == Kind::Null; }
