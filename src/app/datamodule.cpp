@@ -148,6 +148,9 @@ void Tform_dm::startUp()
     m_values.login = ini.readString(section, keyLogin(), QString());
     m_values.schema = ini.readString(section, keySchema(), QString());
 
+    // An empty or absent key leaves the database layer's own drivers.
+    const QString odbcDriver = ini.readString(section, keyOdbcDriver(), QString());
+
     QString connectionString;
     db::LoginPrompt *prompt = m_loginPrompt;
     if (m_values.type == QLatin1String("mssql")) {
@@ -178,6 +181,7 @@ void Tform_dm::startUp()
 
     // 12.
     try {
+        db::Connection::setOdbcDriver(odbcDriver);
         const QString effective = m_connect(*m_connection, connectionString, prompt);
         m_values.login = loginFromConnectionString(effective, m_values.login);
         ini.writeString(section, keyLogin(), m_values.login);

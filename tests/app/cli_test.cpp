@@ -89,6 +89,9 @@ TEST(TarnwellCheck, FatalStartUpPrintsTheBoxLineAndExitsOne)
          "Ошибка!: Не найден или нет доступа к файлу настроек (Tarnwell.ini)\n"},
         {"output dir missing", true, "[Настройки]\nТип=sqlite\nКаталогЗапросов=\n",
          "Ошибка!: Не определен параметр 'КаталогОтчетов'\n"},
+        {"database file missing", true,
+         "[Настройки]\nТип=sqlite\nКаталогЗапросов=\nКаталогОтчетов=/\nБД=none.db\n",
+         "Ошибка!: Невозможно подключиться к БД :  Database file not found: {home}none.db\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -99,13 +102,14 @@ TEST(TarnwellCheck, FatalStartUpPrintsTheBoxLineAndExitsOne)
             tw::test::writeBytes(home.file(QStringLiteral("Tarnwell.ini")), c.ini);
         const Result r = runTarnwell({QStringLiteral("--home"), home.path(), QStringLiteral("check")});
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, QString::fromUtf8(c.line));
+        const QString line = QString::fromUtf8(c.line).replace(QStringLiteral("{home}"), home.path());
+        EXPECT_EQ(r.err, line);
         EXPECT_TRUE(r.out.isEmpty());
         // The error log of today got its line.
         const QStringList logs = QDir(home.logsDir()).entryList({QStringLiteral("Tarnwell_*.error.txt")});
         ASSERT_EQ(logs.size(), 1);
         const QString text = QString::fromUtf8(tw::test::readBytes(home.logsDir() + QLatin1Char('/') + logs[0]));
-        EXPECT_TRUE(text.endsWith(QString::fromUtf8(c.line).mid(9).chopped(1) + QStringLiteral("\r\n")))
+        EXPECT_TRUE(text.endsWith(line.mid(9).chopped(1) + QStringLiteral("\r\n")))
             << text.toStdString();
     }
 }
@@ -117,6 +121,7 @@ TEST(TarnwellCheck, SqliteStartUpSucceedsAndWritesTheLoginBack)
     tw::test::writeBytes(home.file(QStringLiteral("Tarnwell.ini")),
                          "[Настройки]\nТип=sqlite\nКаталогЗапросов=\nКаталогОтчетов=" + home.path().toUtf8()
                              + "out/\nБД=demo.db\nЛогин=demo\n");
+    tw::test::writeBytes(home.file(QStringLiteral("demo.db")), QByteArray());
     const Result r = runTarnwell({QStringLiteral("--home"), home.path(), QStringLiteral("check")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, QString());

@@ -344,6 +344,8 @@ TEST_F(Startup, RealSqliteConnectionOpens)
     home->mkdir(QStringLiteral("out"));
     writeIni(QStringLiteral("[Настройки]\nТип=sqlite\nКаталогЗапросов=\nКаталогОтчетов={home}out/\n"
                             "БД=demo.db\n"));
+    // An empty file is an empty database.
+    tw::test::writeBytes(home->file(QStringLiteral("demo.db")), QByteArray());
     StartupEnvironment env;
     env.programDir = home->path();
     env.clock = &clock;
