@@ -203,9 +203,11 @@ TEST_F(Startup, OracleNeedsNoServerAndEmptyQueryDirMeansProgramDir)
 {
     home->mkdir(QStringLiteral("out"));
     writeIni(QStringLiteral("[настройки]\nтип=ORACLE\nКаталогЗапросов=\nКаталогОтчетов={home}out/\n"
-                            "Схема=ORCL\n"));
+                            "Схема=ORCL\nodbcдрайвер=Site Oracle\n"));
 
     ASSERT_EQ(run(), std::nullopt);
+    EXPECT_EQ(db::Connection::odbcDriver(), QStringLiteral("Site Oracle"));
+    db::Connection::setOdbcDriver(QString());
     ASSERT_EQ(connectionStrings.size(), 1);
     EXPECT_EQ(connectionStrings[0],
               QStringLiteral("Provider=MSDAORA.1;User ID=;Data Source=ORCL;Persist Security Info=False"));
