@@ -163,6 +163,10 @@ std::unique_ptr<FormatSettings> &currentSlot()
 
 FormatSettings FormatSettings::fromLocale(const QLocale &locale)
 {
+    // The C/POSIX locale has no regional conventions of its own ("d MMM yyyy"); a machine
+    // set up that way gets the plain US settings, numeric dates that read back.
+    if (locale.language() == QLocale::C)
+        return usEnglish();
     FormatSettings fs;
     const QString dp = locale.decimalPoint();
     const QString gs = locale.groupSeparator();

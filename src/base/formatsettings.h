@@ -31,7 +31,9 @@ struct FormatSettings {
     QStringList longDayNames;
     int twoDigitYearCenturyWindow = 50;
 
-    // Built from a Qt locale (its date and time patterns translated to Delphi syntax).
+    // Built from a Qt locale (its date and time patterns translated to Delphi syntax; a
+    // two-digit year of the short date becomes four digits; the C locale gives usEnglish()).
+    // Month names are Qt's monthName() forms (genitive in Russian: "января").
     static FormatSettings fromLocale(const QLocale &locale);
     static FormatSettings fromSystemLocale();
     // Fixed settings for tests: Russian (dd.MM.yyyy, H:mm:ss, "," decimal, blank grouping)

@@ -284,6 +284,13 @@ TEST(FormatSettingsFromLocale, TranslatesQtPatterns)
     EXPECT_FALSE(en.longTimeFormat.contains(QLatin1Char('t'), Qt::CaseInsensitive));
     EXPECT_EQ(formatDateTime(QStringLiteral("tt"), dt, ru), QStringLiteral("14:07:09"));
     EXPECT_EQ(dateTimeToStr(dt, ru), QStringLiteral("05.03.2024 14:07:09"));
+
+    // A two-digit short-date year is widened so that dates read back unambiguously.
+    const FormatSettings de = FormatSettings::fromLocale(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(de.shortDateFormat, QStringLiteral("dd.MM.yyyy"));
+    EXPECT_EQ(strToDate(dateToStr(dt, de), de), encodeDate(2024, 3, 5));
+    // The C locale has no regional formats; it behaves like US English.
+    EXPECT_EQ(FormatSettings::fromLocale(QLocale::c()).shortDateFormat, QStringLiteral("M/d/yyyy"));
 }
 
 TEST(FormatSettingsCurrent, SetCurrentReplacesProcessSettings)
