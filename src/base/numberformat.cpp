@@ -200,21 +200,23 @@ bool tryStrToFloat(const QString &text, const FormatSettings &fs, double &out)
     const QStringView s = trimmed(text);
     if (s.isEmpty() || s.size() > 400)
         return false;
-    // Validate the form ourselves and hand strtod a plain ASCII copy.
-    QByteArray ascii;
-    ascii.reserve(s.size());
+    // Validate the form ourselves and hand strtod a plain ASCII copy (on the stack: this
+    // runs for every text that variant arithmetic turns into a number).
+    char ascii[416];
+    int len = 0;
+    auto put = [&](char c) { ascii[len++] = c; };
     qsizetype i = 0;
     if (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-'))
-        ascii += char(s[i++].unicode());
+        put(char(s[i++].unicode()));
     int mantissaDigits = 0;
     bool seenSeparator = false;
     for (; i < s.size(); ++i) {
         const QChar c = s[i];
         if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
-            ascii += char(c.unicode());
+            put(char(c.unicode()));
             ++mantissaDigits;
         } else if (!seenSeparator && (c == fs.decimalSeparator || c == QLatin1Char('.'))) {
-            ascii += '.';
+            put('.');
             seenSeparator = true;
         } else {
             break;
@@ -223,13 +225,13 @@ bool tryStrToFloat(const QString &text, const FormatSettings &fs, double &out)
     if (mantissaDigits == 0)
         return false;
     if (i < s.size() && (s[i] == QLatin1Char('e') || s[i] == QLatin1Char('E'))) {
-        ascii += 'e';
+        put('e');
         ++i;
         if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
-            ascii += char(s[i++].unicode());
+            put(char(s[i++].unicode()));
         int expDigits = 0;
         for (; i < s.size() && s[i] >= QLatin1Char('0') && s[i] <= QLatin1Char('9'); ++i) {
-            ascii += char(s[i].unicode());
+            put(char(s[i].unicode()));
             ++expDigits;
         }
         if (expDigits == 0)
@@ -237,10 +239,11 @@ bool tryStrToFloat(const QString &text, const FormatSettings &fs, double &out)
     }
     if (i != s.size())
         return false;
+    ascii[len] = '\0';
     errno = 0;
     char *end = nullptr;
-    const double v = strtod_l(ascii.constData(), &end, cLocale());
-    if (end != ascii.constData() + ascii.size())
+    const double v = strtod_l(ascii, &end, cLocale());
+    if (end != ascii + len)
         return false;
     if (errno == ERANGE && std::isinf(v))
         return false; // overflow; an underflow gives a usable tiny value or zero
