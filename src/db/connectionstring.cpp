@@ -36,8 +36,16 @@ QString joinProviderParts(const QVector<ConnectionPart> &parts)
 QString joinOdbcParts(const QVector<ConnectionPart> &parts)
 {
     QStringList items;
-    for (const ConnectionPart &p : parts)
-        items << p.key + QLatin1Char('=') + odbcValue(p.value);
+    for (const ConnectionPart &p : parts) {
+        // Driver names go in braces by convention; many hold blanks.
+        if (keyIs(p.key, "DRIVER")) {
+            QString v = p.value;
+            v.replace(QLatin1Char('}'), QLatin1String("}}"));
+            items << p.key + QLatin1String("={") + v + QLatin1Char('}');
+        } else {
+            items << p.key + QLatin1Char('=') + odbcValue(p.value);
+        }
+    }
     return items.join(QLatin1Char(';'));
 }
 

@@ -61,10 +61,13 @@ FieldType typeOfField(const QSqlField &f, bool odbc)
         default: return ftString;
         }
     case QMetaType::QByteArray:
-        if (odbc && f.typeID() == kSqlBinary)
-            return ftBytes;
-        if (odbc && f.typeID() == kSqlVarBinary)
-            return ftVarBytes;
+        // Binary columns without a bound size (SQLite's blob) are blobs all the same.
+        if (odbc && f.length() > 0 && f.length() <= 8000) {
+            if (f.typeID() == kSqlBinary)
+                return ftBytes;
+            if (f.typeID() == kSqlVarBinary)
+                return ftVarBytes;
+        }
         return ftBlob;
     case QMetaType::QUuid:
         return ftGuid;
