@@ -180,6 +180,7 @@ Variant::Variant(double v) : m_kind(Kind::Double) { m_v.d = v; }
 Variant::Variant(const QString &v) : m_kind(Kind::String), m_s(v) {}
 Variant::Variant(const char *utf8) : m_kind(Kind::String), m_s(QString::fromUtf8(utf8)) {}
 Variant::Variant(QChar c) : m_kind(Kind::String), m_s(c) {}
+Variant::Variant(char16_t c) : m_kind(Kind::String), m_s(QChar(c)) {}
 Variant::Variant(Object *o) : m_kind(Kind::Object) { m_v.o = o; }
 
 Variant Variant::null()

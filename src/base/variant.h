@@ -42,6 +42,7 @@ public:
     Variant(const QString &v);
     Variant(const char *utf8);
     Variant(QChar c);
+    Variant(char16_t c);      // a one-character String, like QChar (not a number)
     Variant(long v);          // int64_t and qsizetype on this platform
     Variant(unsigned int v);
     Variant(unsigned long v); // above the Int64 range becomes a Double
@@ -79,7 +80,7 @@ public:
     QString toString() const;
     QString toString(const FormatSettings &fs) const;
     Object *toObject() const; // nullptr for nil, integer 0, Empty and Null
-    // Text without raising: Null and Empty give "" (VarToStr).
+    // Text without raising: Null, Empty and arrays give "" (VarToStr).
     QString toText() const;
 
     // Arrays (raise EVariantError when not an array or out of bounds).

@@ -315,6 +315,7 @@ TEST_F(VariantTest, KindsAndVarTypeCodes)
         {7.0, Variant::Kind::Double, 5},
         {"s", Variant::Kind::String, 256},
         {QChar(u'ж'), Variant::Kind::String, 256},
+        {u'ж', Variant::Kind::String, 256},
         {Variant::arrayOf({1}), Variant::Kind::Array, 0x2000 | 12},
         {Variant::fromObject(nullptr), Variant::Kind::Object, 20},
     };
