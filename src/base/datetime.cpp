@@ -42,7 +42,7 @@ void civilFromDays(qint64 z, int &year, int &month, int &day)
 }
 
 // 1899-12-30 relative to 1970-01-01.
-constexpr qint64 kUnixToDelphiDays = 25569;
+constexpr qint64 kUnixToDayZero = 25569;
 
 struct Stamp {
     qint64 days;  // whole days since 1899-12-30 (truncated toward zero)
@@ -89,7 +89,7 @@ bool tryEncodeDate(int year, int month, int day, TDateTime &out)
 {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
         return false;
-    out = double(daysFromCivil(year, unsigned(month), unsigned(day)) + kUnixToDelphiDays);
+    out = double(daysFromCivil(year, unsigned(month), unsigned(day)) + kUnixToDayZero);
     return true;
 }
 
@@ -120,7 +120,7 @@ TDateTime encodeTime(int hour, int min, int sec, int msec)
 void decodeDate(TDateTime dt, int &year, int &month, int &day)
 {
     const Stamp s = toStamp(dt);
-    civilFromDays(s.days - kUnixToDelphiDays, year, month, day);
+    civilFromDays(s.days - kUnixToDayZero, year, month, day);
 }
 
 void decodeTime(TDateTime dt, int &hour, int &min, int &sec, int &msec)

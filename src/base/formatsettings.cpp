@@ -11,9 +11,9 @@ bool isPatternLetter(QChar c)
     return c.isLetter() && c.unicode() < 128;
 }
 
-// Qt date/time pattern to the Delphi syntax. Months stay "M"; minutes become "n" unless
+// Qt date/time pattern to our pattern syntax. Months stay "M"; minutes become "n" unless
 // they follow an hour, where "m" already means minutes; the am/pm marker becomes "AMPM"
-// (the settings' own texts); the time zone has no Delphi counterpart and is dropped.
+// (the settings' own texts); the time zone has no counterpart and is dropped.
 QString translatePattern(const QString &qt, bool expandShortYear)
 {
     QString out;
@@ -106,7 +106,7 @@ QString translatePattern(const QString &qt, bool expandShortYear)
                 out.chop(1);
             break;
         default:
-            // A letter Delphi would read as a pattern must be quoted to stay text.
+            // A letter that is a pattern letter here must be quoted to stay text.
             out += QLatin1Char('"') + QString(count, c) + QLatin1Char('"');
             break;
         }
