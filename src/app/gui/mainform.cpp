@@ -465,6 +465,7 @@ bool TForm1::statusIsErrorLink() const
 bool TForm1::askOkCancel(const QString &caption, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
