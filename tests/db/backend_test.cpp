@@ -496,6 +496,29 @@ TEST(ConnectionTest, SqliteOpensWithoutLogin)
     EXPECT_TRUE(c.isOpen());
 }
 
+TEST(ConnectionTest, ServerStringReachesTheTdsDriverAndReportsItsText)
+{
+    if (!odbcDriverRegistered(QStringLiteral("FreeTDS"))) {
+        if (underCi())
+            FAIL() << "FreeTDS ODBC driver not registered in /etc/odbcinst.ini";
+        GTEST_SKIP() << "FreeTDS ODBC driver not registered (install tdsodbc)";
+    }
+    Connection c;
+    // Port 1 on loopback: nothing listens, so the driver itself must answer.
+    c.setConnectionString(QStringLiteral(
+        "Provider=SQLOLEDB.1;Persist Security Info=True;User ID=sa;Initial Catalog=billing;"
+        "Data Source=127.0.0.1,1;Application Name=Tarnwell"));
+    try {
+        c.open(nullptr);
+        FAIL() << "opened a server that does not exist";
+    } catch (const Error &e) {
+        const QString msg = e.message();
+        EXPECT_TRUE(msg.contains(QLatin1String("connect"), Qt::CaseInsensitive)) << msg.toStdString();
+        EXPECT_FALSE(msg.contains(QLatin1Char('['))) << msg.toStdString();
+    }
+    EXPECT_FALSE(c.isOpen());
+}
+
 TEST(ConnectionTest, MissingSqliteFileIsAnErrorNotANewDatabase)
 {
     QTemporaryDir dir;
