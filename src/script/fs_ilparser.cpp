@@ -192,6 +192,18 @@ bool TfsILParser::MakeILScript(const QString &text)
             m_error.msg = kStatementExpected;
             m_error.pos = firstNonBlankPos(start);
         }
+        if (matched && !m_error.set && program->Prop(QStringLiteral("wholetext")) == QLatin1String("1")) {
+            // A program that is a bare statement list ends only at the end of the text:
+            // whatever is left there did not parse and must not be dropped silently.
+            while (m_parser.GetEOL()) {
+            }
+            m_parser.SkipSpaces();
+            if (m_parser.Position() <= m_parser.Length()) {
+                m_error.set = true;
+                m_error.msg = kStatementExpected;
+                m_error.pos = m_parser.GetXYPosition();
+            }
+        }
         if (matched && !m_error.set) {
             QByteArray xml("<?xml version=\"1.0\"?><program>");
             xml.append(m_lines.join(QString()).toUtf8());

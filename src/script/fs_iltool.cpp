@@ -11,14 +11,18 @@ namespace tw {
 
 namespace {
 
-// Script lines are compiled joined by CR LF, whatever line ends the file has.
+// Script lines are compiled each followed by CR LF, whatever line ends the file has: the
+// line-oriented language needs the last statement's line end too.
 QString joinLines(const QString &text)
 {
     static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
     QStringList lines = text.split(breaks);
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
-    return lines.join(QStringLiteral("\r\n"));
+    QString joined;
+    for (const QString &line : lines)
+        joined += line + QStringLiteral("\r\n");
+    return joined;
 }
 
 } // namespace
