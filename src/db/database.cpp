@@ -83,6 +83,9 @@ void Connection::open(LoginPrompt *prompt)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(target.qtDriver, d->qtName);
         db.setDatabaseName(databaseName);
+        // An unattended run must not wait for ever on a server that never answers.
+        if (target.kind == ConnectionTarget::SqlServer)
+            db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=30"));
         if (!db.open())
             failure = sqlErrorText(db.lastError());
     }
