@@ -91,6 +91,14 @@ void Connection::open(LoginPrompt *prompt)
     }
     if (!failure.isNull()) {
         QSqlDatabase::removeDatabase(d->qtName);
+        // The driver manager's words for an unknown driver do not say which one.
+        if ((target.kind == ConnectionTarget::SqlServer || target.kind == ConnectionTarget::Oracle)
+            && (failure.contains(QLatin1String("Data source name not found"))
+                || failure.contains(QLatin1String("Can't open lib")))) {
+            QString driver;
+            findPart(target.odbcParts, QStringLiteral("DRIVER"), &driver);
+            failure += QStringLiteral(" (ODBC driver \"%1\")").arg(driver);
+        }
         throw Error(failure);
     }
     d->target = target;

@@ -519,6 +519,27 @@ TEST(ConnectionTest, ServerStringReachesTheTdsDriverAndReportsItsText)
     EXPECT_FALSE(c.isOpen());
 }
 
+TEST(ConnectionTest, UnknownConfiguredDriverIsNamedInTheError)
+{
+    struct Reset {
+        ~Reset() { Connection::setOdbcDriver(QString()); }
+    } reset;
+    Connection::setOdbcDriver(QStringLiteral("No Such Driver 42"));
+    Connection c;
+    c.setConnectionString(QStringLiteral(
+        "Provider=MSDAORA.1;User ID=scott;Data Source=ORCL;Persist Security Info=False"));
+    FakePrompt prompt;
+    prompt.password = QStringLiteral("tiger");
+    try {
+        c.open(&prompt);
+        ADD_FAILURE() << "opened through a driver that does not exist";
+    } catch (const Error &e) {
+        EXPECT_TRUE(e.message().contains(QLatin1String("No Such Driver 42"))) << e.message().toStdString();
+    }
+    EXPECT_EQ(prompt.proposed, "scott");
+    EXPECT_FALSE(c.isOpen());
+}
+
 TEST(ConnectionTest, MissingSqliteFileIsAnErrorNotANewDatabase)
 {
     QTemporaryDir dir;
