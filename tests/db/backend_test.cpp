@@ -550,6 +550,31 @@ TEST(ConnectionTest, MissingSqliteFileIsAnErrorNotANewDatabase)
     EXPECT_FALSE(QFile::exists(file));
 }
 
+TEST(QueryParamsTest, NewTextRebuildsTheListKeepingSettingsOfNamesThatStay)
+{
+    Query q;
+    q.setSql(QStringLiteral("select * from t where a = :bill_id or b = :bill_id or c = :x"));
+    ASSERT_EQ(q.params().count(), 3);
+    q.params()[0].dataType = ftInteger;
+    q.params()[0].value = Variant(7);
+    q.params().byName(QStringLiteral("X")).value = Variant(QStringLiteral("old"));
+
+    q.setSql(QStringLiteral("select * from t where a = :BILL_ID and d = :y"));
+    ASSERT_EQ(q.params().count(), 2);
+    EXPECT_EQ(q.params()[0].name, "BILL_ID");
+    EXPECT_EQ(q.params()[0].dataType, ftInteger);
+    EXPECT_EQ(q.params()[0].value.toInt(), 7);
+    EXPECT_EQ(q.params()[1].dataType, ftUnknown);
+    EXPECT_TRUE(q.params()[1].value.isEmpty());
+    EXPECT_EQ(q.params().find(QStringLiteral("x")), nullptr);
+    try {
+        q.params().byName(QStringLiteral("x"));
+        ADD_FAILURE() << "found a dropped parameter";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.message(), "Parameter 'x' not found");
+    }
+}
+
 TEST(ConnectionTest, QueryForgetsADestroyedConnection)
 {
     Query q;
