@@ -19,8 +19,14 @@ const QString invalidFormat()
     return QStringLiteral("Invalid file format");
 }
 
-// Integer conversion of the platform: blanks, a sign, decimal or hex after $, x or 0x.
-bool parseInt(QStringView s, qint64 &out)
+inline bool isSpecial(char16_t c)
+{
+    return c == 10 || c == 13 || c == '"' || c == '&' || c == '<' || c == '>';
+}
+
+} // namespace
+
+bool TryParseXMLInteger(QStringView s, qint64 &out, bool wide)
 {
     int i = 0;
     const int n = int(s.size());
@@ -32,10 +38,7 @@ bool parseInt(QStringView s, qint64 &out)
         ++i;
     }
     int base = 10;
-    if (i < n && s[i] == QLatin1Char('$')) {
-        base = 16;
-        ++i;
-    } else if (i < n && (s[i] == QLatin1Char('x') || s[i] == QLatin1Char('X'))) {
+    if (i < n && (s[i] == QLatin1Char('$') || s[i] == QLatin1Char('x') || s[i] == QLatin1Char('X'))) {
         base = 16;
         ++i;
     } else if (i + 1 < n && s[i] == QLatin1Char('0') && (s[i + 1] == QLatin1Char('x') || s[i + 1] == QLatin1Char('X'))) {
@@ -44,7 +47,12 @@ bool parseInt(QStringView s, qint64 &out)
     }
     if (i >= n)
         return false;
-    qint64 v = 0;
+    // Hex digits may fill the whole width (a bit pattern); decimal must fit the signed range.
+    const quint64 hexLimit = wide ? ~quint64(0) : 0xFFFFFFFFULL;
+    const quint64 decLimit = wide ? (neg ? 0x8000000000000000ULL : 0x7FFFFFFFFFFFFFFFULL)
+                                  : (neg ? 0x80000000ULL : 0x7FFFFFFFULL);
+    const quint64 limit = base == 16 ? hexLimit : decLimit;
+    quint64 v = 0;
     for (; i < n; ++i) {
         const char16_t c = s[i].unicode();
         int d;
@@ -56,22 +64,15 @@ bool parseInt(QStringView s, qint64 &out)
             d = c - 'A' + 10;
         else
             return false;
-        v = v * base + d;
-        if (v > 0xFFFFFFFFLL)
+        if (v > (limit - quint64(d)) / quint64(base))
             return false;
+        v = v * quint64(base) + quint64(d);
     }
-    if (base == 10 && v > (neg ? 0x80000000LL : 0x7FFFFFFFLL))
-        return false;
-    out = neg ? -v : v;
+    if (base == 16 && !wide)
+        v = quint64(qint64(qint32(quint32(v)))); // a 32-bit pattern such as $FFFFFFFF is -1
+    out = neg ? qint64(0 - v) : qint64(v);
     return true;
 }
-
-inline bool isSpecial(char16_t c)
-{
-    return c == 10 || c == 13 || c == '"' || c == '&' || c == '<' || c == '>';
-}
-
-} // namespace
 
 QString EncodeXMLValue(const QString &value)
 {
@@ -128,7 +129,7 @@ QString DecodeXMLValue(const QString &value)
             } else {
                 const QStringView digits = v.mid(amp + 2, semi - amp - 2);
                 qint64 code = 0;
-                if (!parseInt(digits, code))
+                if (!TryParseXMLInteger(digits, code))
                     throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(digits));
                 r.append(QChar(char16_t(code & 0xFFFF)));
                 next = semi + 1;

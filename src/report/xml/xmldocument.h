@@ -22,6 +22,10 @@ QString EncodeXMLValue(const QString &value);
 // convert; a reference without its ';' is left as it is.
 QString DecodeXMLValue(const QString &value);
 
+// The platform's integer conversion: blanks, a sign, decimal, or hexadecimal after $, x
+// or 0x; 32-bit unless wide.
+bool TryParseXMLInteger(QStringView text, qint64 &out, bool wide = false);
+
 class TfrxXMLDocument;
 
 // One element: a name, the raw (still escaped) attribute string and owned children.

@@ -1,0 +1,822 @@
+#include "report/xml/xmlserializer.h"
+
+#include "base/codepage.h"
+#include "base/numberformat.h"
+#include "report/xml/resources.h"
+#include "report/xml/xmldocument.h"
+
+#include <QIODevice>
+#include <cmath>
+
+namespace tw {
+
+namespace {
+
+const QString kName = QStringLiteral("Name");
+
+const ClassInfo *classOf(const Object *obj)
+{
+    return obj ? obj->classInfo() : nullptr;
+}
+
+QString withoutFinalLineBreak(QString text)
+{
+    if (text.endsWith(QLatin1String("\r\n")))
+        text.chop(2);
+    return text;
+}
+
+// Bytes of an old-kind value re-read as UTF-8.
+QString reReadUtf8(const QString &value)
+{
+    return QString::fromUtf8(codepage::toAnsi(value));
+}
+
+qint64 toInteger(const QString &raw, bool wide = false)
+{
+    qint64 v = 0;
+    if (!TryParseXMLInteger(raw, v, wide))
+        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(raw));
+    return v;
+}
+
+double toFloat(const QString &raw)
+{
+    QString s;
+    s.reserve(raw.size());
+    for (QChar c : raw) {
+        if (c == QLatin1Char(' '))
+            continue;
+        s.append(c == QLatin1Char(',') ? QLatin1Char('.') : c);
+    }
+    bool ok = false;
+    const double v = s.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(raw));
+    return v;
+}
+
+// Collects the defined properties of an object while writing.
+class WriteFiler : public TfrxFiler {
+public:
+    WriteFiler(TfrxXMLSerializer *s, TfrxComponentWriter &w) : m_serializer(s), m_writer(w) {}
+    void DefineProperty(const QString &name, Reader, Writer writer, bool hasData) override
+    {
+        if (!hasData || !writer)
+            return;
+        m_writer.WriteName(name);
+        writer(m_writer);
+    }
+    TfrxXMLSerializer *Serializer() const override { return m_serializer; }
+
+private:
+    TfrxXMLSerializer *m_serializer;
+    TfrxComponentWriter &m_writer;
+};
+
+// Hands one entry of a component stream to the defined property of its name.
+class ReadFiler : public TfrxFiler {
+public:
+    ReadFiler(TfrxXMLSerializer *s, TfrxComponentReader &r, const QString &name)
+        : m_serializer(s), m_reader(r), m_name(name) {}
+    void DefineProperty(const QString &name, Reader reader, Writer, bool) override
+    {
+        if (m_handled || !reader || name.compare(m_name, Qt::CaseInsensitive) != 0)
+            return;
+        m_handled = true;
+        reader(m_reader);
+    }
+    TfrxXMLSerializer *Serializer() const override { return m_serializer; }
+    bool handled() const { return m_handled; }
+
+private:
+    TfrxXMLSerializer *m_serializer;
+    TfrxComponentReader &m_reader;
+    QString m_name;
+    bool m_handled = false;
+};
+
+// Restores a component's writing flag on every way out.
+class WritingMark {
+public:
+    explicit WritingMark(Component *c) : m_c(c), m_was(c && c->IsWriting())
+    {
+        if (m_c)
+            m_c->SetWriting(true);
+    }
+    ~WritingMark()
+    {
+        if (m_c)
+            m_c->SetWriting(m_was);
+    }
+
+private:
+    Component *m_c;
+    bool m_was;
+};
+
+} // namespace
+
+TfrxXMLSerializer::TfrxXMLSerializer(QIODevice *stream) : m_stream(stream) {}
+
+void TfrxXMLSerializer::AddError(const QString &message)
+{
+    const auto less = [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; };
+    const auto it = std::lower_bound(m_errors.begin(), m_errors.end(), message, less);
+    if (it != m_errors.end() && it->compare(message, Qt::CaseInsensitive) == 0)
+        return;
+    m_errors.insert(it, message);
+}
+
+void TfrxXMLSerializer::SetFormatSettings(const FormatSettings &fs)
+{
+    m_format = fs;
+    m_haveFormat = true;
+}
+
+QString TfrxXMLSerializer::floatText(double v) const
+{
+    return floatToStr(v, m_haveFormat ? m_format : FormatSettings::current());
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing
+
+QString TfrxXMLSerializer::ObjToXML(Object *obj, const QString &prefix, Object *ancestor)
+{
+    QString out;
+    if (!obj || !obj->classInfo())
+        return out;
+    auto *comp = dynamic_cast<Component *>(obj);
+    WritingMark mark(comp);
+    if (comp && !ancestor && OnGetAncestor)
+        ancestor = OnGetAncestor(comp->Name());
+    // An ancestor of another class cannot be compared property by property.
+    if (ancestor && (!ancestor->classInfo() || !ancestor->classInfo()->inheritsFrom(obj->classInfo())))
+        ancestor = nullptr;
+    writeProperties(obj, prefix, ancestor, out);
+
+    if (comp && comp->hasMemoText()) {
+        const QString text = withoutFinalLineBreak(comp->memoText());
+        auto *ancComp = dynamic_cast<Component *>(ancestor);
+        if (!ancComp || withoutFinalLineBreak(ancComp->memoText()) != text)
+            out += QLatin1Char(' ') + prefix + QLatin1String("Text=\"") + EncodeXMLValue(text) + QLatin1Char('"');
+    }
+
+    const QByteArray data = propData(obj);
+    if (!data.isEmpty() && (!ancestor || propData(ancestor) != data))
+        out += QLatin1Char(' ') + prefix + QLatin1String("PropData=\"") + BytesToHex(data) + QLatin1Char('"');
+    return out;
+}
+
+void TfrxXMLSerializer::writeProperties(Object *obj, const QString &prefix, Object *ancestor, QString &out)
+{
+    const bool isComponent = dynamic_cast<Component *>(obj) != nullptr;
+    const bool all = m_serializeDefaults;
+    auto put = [&](const QString &name, const QString &value) {
+        out += QLatin1Char(' ');
+        out += prefix;
+        out += name;
+        out += QLatin1String("=\"");
+        out += value;
+        out += QLatin1Char('"');
+    };
+    for (const PropInfo *p : obj->classInfo()->properties()) {
+        if (isComponent && p->name.compare(kName, Qt::CaseInsensitive) == 0)
+            continue;
+        if (!p->isStored(obj))
+            continue;
+        switch (p->kind) {
+        case PropKind::Integer:
+        case PropKind::Char:
+        case PropKind::WideChar:
+        case PropKind::Set:
+        case PropKind::Int64:
+        case PropKind::Enumeration: {
+            const qint64 v = p->ordinal(obj);
+            if (!all) {
+                if (ancestor ? v == p->ordinal(ancestor) : (p->defaultValue && *p->defaultValue == v))
+                    break;
+            }
+            if (p->kind == PropKind::Enumeration && p->enumInfo) {
+                const QString ident = p->enumInfo->nameOf(v);
+                put(p->name, ident.isEmpty() ? QString::number(v) : ident);
+            } else {
+                put(p->name, QString::number(v));
+            }
+            break;
+        }
+        case PropKind::Float: {
+            const double v = p->get(obj).toDouble();
+            if (!all && ancestor && std::fabs(v - p->get(ancestor).toDouble()) < 0.000001)
+                break;
+            put(p->name, floatText(v));
+            break;
+        }
+        case PropKind::String:
+        case PropKind::WideString: {
+            const QString v = p->get(obj).toText();
+            if (!all && (ancestor ? v == p->get(ancestor).toText() : v.isEmpty()))
+                break;
+            put(p->name, EncodeXMLValue(v));
+            break;
+        }
+        case PropKind::Variant: {
+            const QString v = p->get(obj).toText();
+            if (!all && ancestor && v == p->get(ancestor).toText())
+                break;
+            put(p->name, EncodeXMLValue(v));
+            break;
+        }
+        case PropKind::ObjectRef: {
+            auto *ref = dynamic_cast<Component *>(p->object(obj));
+            if (!all) {
+                if (ancestor) {
+                    auto *aref = dynamic_cast<Component *>(p->object(ancestor));
+                    if (!ref && !aref)
+                        break;
+                    if (ref && aref && ref->Name().compare(aref->Name(), Qt::CaseInsensitive) == 0)
+                        break;
+                    if (!ref) {
+                        put(p->name, QStringLiteral("nil"));
+                        break;
+                    }
+                } else if (!ref) {
+                    break;
+                }
+            }
+            put(p->name, EncodeXMLValue(ReferenceName(ref)));
+            break;
+        }
+        case PropKind::StringList: {
+            const QString v = withoutFinalLineBreak(p->get(obj).toText());
+            if (!all && ancestor && v == withoutFinalLineBreak(p->get(ancestor).toText()))
+                break;
+            put(p->name + QLatin1String(".Text"), EncodeXMLValue(v));
+            break;
+        }
+        case PropKind::Nested: {
+            Object *nested = p->object(obj);
+            if (!nested)
+                break;
+            out += ObjToXML(nested, prefix + p->name + QLatin1Char('.'), ancestor ? p->object(ancestor) : nullptr);
+            break;
+        }
+        case PropKind::WideStringList:
+        case PropKind::Event: break;
+        }
+    }
+}
+
+QByteArray TfrxXMLSerializer::propData(Object *obj)
+{
+    auto *dp = dynamic_cast<TfrxDefinedProperties *>(obj);
+    if (!dp)
+        return QByteArray();
+    TfrxComponentWriter writer;
+    WriteFiler filer(this, writer);
+    dp->DefineProperties(filer);
+    return writer.Data();
+}
+
+QString TfrxXMLSerializer::ReferenceName(const Component *c) const
+{
+    if (!c)
+        return QString();
+    const Component *owner = c->Owner();
+    if (!owner || owner == m_owner || (m_owner && m_owner->isReport() && owner == m_owner->Owner()))
+        return c->Name();
+    switch (owner->containerKind()) {
+    case Component::ContainerKind::Host: return owner->Name() + QLatin1Char('.') + c->Name();
+    case Component::ContainerKind::Frame:
+        if (owner->Owner())
+            return owner->Owner()->Name() + QLatin1Char('.') + owner->Name() + QLatin1Char('.') + c->Name();
+        return owner->Name() + QLatin1Char('.') + c->Name();
+    case Component::ContainerKind::None: break;
+    }
+    return QString();
+}
+
+void TfrxXMLSerializer::WriteCollection(TfrxComponentWriter &writer, const TfrxCollection &collection)
+{
+    writer.WriteListBegin();
+    for (int i = 0; i < collection.Count(); ++i) {
+        writer.WriteListBegin();
+        writer.WriteString(ObjToXML(collection.Item(i)));
+        writer.WriteListEnd();
+    }
+    writer.WriteListEnd();
+}
+
+void TfrxXMLSerializer::writeItem(Component *c, TfrxXMLItem *item, bool isRoot, bool saveChildren, bool streaming)
+{
+    item->SetName(c->isInherited() && !streaming ? QStringLiteral("inherited") : c->classInfo()->name);
+    QString text;
+    if (!isRoot)
+        text = QLatin1String("Name=\"") + EncodeXMLValue(c->Name()) + QLatin1Char('"');
+    text += ObjToXML(c);
+    item->SetText(text);
+    if (!saveChildren)
+        return;
+    for (Component *child : c->serializedChildren())
+        writeItem(child, item->Add(), false, saveChildren, streaming);
+}
+
+void TfrxXMLSerializer::WriteRootComponent(Component *root, bool saveChildren, bool streaming, TfrxXMLItem *item)
+{
+    if (item) {
+        writeItem(root, item, true, saveChildren, streaming);
+        return;
+    }
+    TfrxXMLDocument doc;
+    doc.SetAutoIndent(true);
+    writeItem(root, doc.Root(), true, saveChildren, streaming);
+    doc.SaveToStream(m_stream);
+}
+
+QString TfrxXMLSerializer::WriteComponentStr(Component *c)
+{
+    return c->classInfo()->name + ObjToXML(c);
+}
+
+void TfrxXMLSerializer::WriteComponent(Component *c)
+{
+    const QByteArray bytes = '<' + WriteComponentStr(c).toUtf8() + "/>";
+    if (m_stream->write(bytes) != bytes.size())
+        throw EInOutError(m_stream->errorString());
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading
+
+void TfrxXMLSerializer::XMLToObj(const QString &text, Object *obj)
+{
+    if (!obj)
+        return;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    for (;;) {
+        while (i < n && text[i] == QLatin1Char(' '))
+            ++i;
+        const qsizetype eq = text.indexOf(QLatin1Char('='), i);
+        if (eq < 0)
+            return;
+        QString name = text.mid(i, eq - i);
+        while (!name.isEmpty() && name.back() == QLatin1Char(' '))
+            name.chop(1);
+        if (name.isEmpty())
+            return;
+        const qsizetype q1 = text.indexOf(QLatin1Char('"'), eq + 1);
+        if (q1 < 0)
+            return;
+        qsizetype q2 = text.indexOf(QLatin1Char('"'), q1 + 1);
+        if (q2 < 0)
+            q2 = n;
+        const QString raw = text.mid(q1 + 1, q2 - q1 - 1);
+        i = q2 + 1;
+        try {
+            applyAttribute(obj, name, raw);
+        } catch (const Error &e) {
+            AddError(e.message());
+        } catch (const std::exception &e) {
+            AddError(QString::fromUtf8(e.what()));
+        }
+    }
+}
+
+void TfrxXMLSerializer::applyAttribute(Object *obj, const QString &name, const QString &raw)
+{
+    Object *cur = obj;
+    QString rest = name;
+    for (;;) {
+        const qsizetype dot = rest.indexOf(QLatin1Char('.'));
+        if (dot < 0)
+            break;
+        const ClassInfo *ci = classOf(cur);
+        const PropInfo *p = ci ? ci->findProperty(rest.left(dot)) : nullptr;
+        if (!p)
+            break;
+        if (p->kind == PropKind::Nested) {
+            Object *nested = p->object(cur);
+            if (!nested)
+                break;
+            cur = nested;
+            rest = rest.mid(dot + 1);
+            continue;
+        }
+        if ((p->kind == PropKind::StringList || p->kind == PropKind::WideStringList)
+            && QStringView(rest).mid(dot + 1).compare(QLatin1String("Text"), Qt::CaseInsensitive) == 0) {
+            if (p->hasSetter())
+                p->set(cur, Variant(DecodeXMLValue(raw)));
+            return;
+        }
+        break;
+    }
+
+    const ClassInfo *ci = classOf(cur);
+    auto *comp = dynamic_cast<Component *>(cur);
+    if (rest.size() == 1) {
+        const char16_t c = rest[0].unicode();
+        const char *geometry = c == 'l' ? "Left" : c == 't' ? "Top" : c == 'w' ? "Width" : c == 'h' ? "Height" : nullptr;
+        if (geometry) {
+            const PropInfo *p = ci ? ci->findProperty(QLatin1String(geometry)) : nullptr;
+            if (p && p->hasSetter())
+                p->set(cur, Variant(toFloat(raw)));
+            return;
+        }
+        if (c == 'x' || c == 'u') {
+            if (comp && comp->hasMemoText())
+                comp->setMemoText(DecodeXMLValue(c == 'u' && m_oldFormat ? reReadUtf8(raw) : raw));
+            return;
+        }
+    }
+    if (comp && comp->hasMemoText() && rest.compare(QLatin1String("Text"), Qt::CaseInsensitive) == 0) {
+        comp->setMemoText(DecodeXMLValue(m_oldFormat ? reReadUtf8(raw) : raw));
+        return;
+    }
+    if (rest.compare(QLatin1String("PropData"), Qt::CaseInsensitive) == 0) {
+        readPropData(cur, raw);
+        return;
+    }
+    if (comp && comp->isReport() && rest.compare(kName, Qt::CaseInsensitive) == 0)
+        return;
+    const PropInfo *p = ci ? ci->findProperty(rest) : nullptr;
+    if (!p || !p->hasSetter())
+        return;
+    setPropFromText(cur, p, raw);
+}
+
+void TfrxXMLSerializer::setPropFromText(Object *obj, const PropInfo *p, const QString &raw)
+{
+    switch (p->kind) {
+    case PropKind::Integer:
+    case PropKind::Char:
+    case PropKind::WideChar:
+    case PropKind::Set: p->setOrdinal(obj, toInteger(raw)); break;
+    case PropKind::Int64: p->setOrdinal(obj, toInteger(raw, true)); break;
+    case PropKind::Enumeration: {
+        qint64 v = 0;
+        if (!TryParseXMLInteger(raw, v))
+            v = p->enumInfo ? p->enumInfo->valueOf(raw) : -1;
+        if (v < 0 || (p->enumInfo && v >= p->enumInfo->names.size()))
+            throw EConvertError(frxResources().Get(QStringLiteral("prInvProp")) + QStringLiteral(": %1=\"%2\"").arg(p->name, raw));
+        p->setOrdinal(obj, v);
+        break;
+    }
+    case PropKind::Float: p->set(obj, Variant(toFloat(raw))); break;
+    case PropKind::String:
+    case PropKind::WideString:
+    case PropKind::StringList:
+    case PropKind::WideStringList: p->set(obj, Variant(DecodeXMLValue(raw))); break;
+    case PropKind::Variant: p->set(obj, Variant(DecodeXMLValue(raw))); break;
+    case PropKind::ObjectRef: RecordReference(obj, p, DecodeXMLValue(raw)); break;
+    case PropKind::Nested:
+    case PropKind::Event: break;
+    }
+}
+
+void TfrxXMLSerializer::readPropData(Object *obj, const QString &hex)
+{
+    QByteArray bytes;
+    if (!HexToBytes(hex, bytes))
+        return;
+    // A local reader: collection items inside may carry PropData of their own.
+    TfrxComponentReader reader(std::move(bytes));
+    try {
+        while (!reader.AtEnd()) {
+            const QString name = reader.ReadName();
+            Object *cur = obj;
+            QString rest = name;
+            qsizetype dot;
+            while ((dot = rest.indexOf(QLatin1Char('.'))) >= 0) {
+                const ClassInfo *ci = classOf(cur);
+                const PropInfo *p = ci ? ci->findProperty(rest.left(dot)) : nullptr;
+                Object *nested = p && p->kind == PropKind::Nested ? p->object(cur) : nullptr;
+                if (!nested)
+                    break;
+                cur = nested;
+                rest = rest.mid(dot + 1);
+            }
+            const ClassInfo *ci = classOf(cur);
+            if (const PropInfo *p = ci ? ci->findProperty(rest) : nullptr) {
+                if (p->hasSetter())
+                    readPropValue(reader, cur, p);
+                else
+                    reader.SkipValue();
+                continue;
+            }
+            auto *dp = dynamic_cast<TfrxDefinedProperties *>(cur);
+            if (!dp)
+                return;
+            ReadFiler filer(this, reader, rest);
+            dp->DefineProperties(filer);
+            if (!filer.handled())
+                return;
+        }
+    } catch (...) {
+        // A broken PropData is dropped without a message.
+    }
+}
+
+void TfrxXMLSerializer::readPropValue(TfrxComponentReader &r, Object *obj, const PropInfo *p)
+{
+    const TfrxValueType next = r.NextValue();
+    switch (p->kind) {
+    case PropKind::Integer:
+    case PropKind::Int64:
+    case PropKind::Char:
+    case PropKind::WideChar:
+        if ((p->kind == PropKind::Char || p->kind == PropKind::WideChar)
+            && (next == vaString || next == vaWString || next == vaLString || next == vaUTF8String)) {
+            const QString s = r.ReadString();
+            p->setOrdinal(obj, s.isEmpty() ? 0 : s.at(0).unicode());
+        } else {
+            p->setOrdinal(obj, r.ReadInteger());
+        }
+        break;
+    case PropKind::Enumeration: {
+        qint64 v;
+        if (next == vaInt8 || next == vaInt16 || next == vaInt32 || next == vaInt64)
+            v = r.ReadInteger();
+        else
+            v = p->enumInfo ? p->enumInfo->valueOf(r.ReadIdent()) : -1;
+        if (v < 0 || (p->enumInfo && v >= p->enumInfo->names.size()))
+            throw EReadError(QStringLiteral("Invalid property value"));
+        p->setOrdinal(obj, v);
+        break;
+    }
+    case PropKind::Set: {
+        const qint64 mask = p->enumInfo ? p->enumInfo->setMask(r.ReadSet()) : -1;
+        if (mask < 0)
+            throw EReadError(QStringLiteral("Invalid property value"));
+        p->setOrdinal(obj, mask);
+        break;
+    }
+    case PropKind::Float: p->set(obj, Variant(r.ReadFloat())); break;
+    case PropKind::String:
+    case PropKind::WideString: p->set(obj, Variant(r.ReadString())); break;
+    case PropKind::Variant:
+        switch (next) {
+        case vaInt8:
+        case vaInt16:
+        case vaInt32: p->set(obj, Variant(int(r.ReadInteger()))); break;
+        case vaInt64: p->set(obj, Variant(r.ReadInteger())); break;
+        case vaExtended:
+        case vaDouble:
+        case vaSingle:
+        case vaCurrency:
+        case vaDate: p->set(obj, Variant(r.ReadFloat())); break;
+        case vaFalse:
+        case vaTrue: p->set(obj, Variant(r.ReadBoolean())); break;
+        case vaNull:
+            r.ReadValue();
+            p->set(obj, Variant::null());
+            break;
+        case vaNil:
+            r.ReadValue();
+            p->set(obj, Variant());
+            break;
+        default: p->set(obj, Variant(r.ReadString()));
+        }
+        break;
+    case PropKind::ObjectRef: {
+        const QString ident = r.ReadIdent();
+        if (ident.compare(QLatin1String("nil"), Qt::CaseInsensitive) != 0)
+            RecordReference(obj, p, ident);
+        break;
+    }
+    case PropKind::StringList:
+    case PropKind::WideStringList: {
+        r.ReadListBegin();
+        QString text;
+        while (!r.EndOfList())
+            text += r.ReadString() + QLatin1String("\r\n");
+        r.ReadListEnd();
+        p->set(obj, Variant(text));
+        break;
+    }
+    case PropKind::Nested:
+    case PropKind::Event: r.SkipValue(); break;
+    }
+}
+
+void TfrxXMLSerializer::ReadCollection(TfrxComponentReader &reader, TfrxCollection &collection)
+{
+    const TfrxValueType t = reader.NextValue();
+    if (t == vaList) {
+        reader.ReadListBegin();
+        collection.ClearItems();
+        while (!reader.EndOfList()) {
+            reader.ReadListBegin();
+            Object *item = collection.AddItem();
+            while (!reader.EndOfList())
+                XMLToObj(reader.ReadString(), item);
+            reader.ReadListEnd();
+        }
+        reader.ReadListEnd();
+        return;
+    }
+    if (t != vaCollection)
+        throw EReadError(QStringLiteral("Invalid property value"));
+    reader.ReadValue();
+    collection.ClearItems();
+    while (!reader.EndOfList()) {
+        if (reader.NextValue() != vaList)
+            reader.ReadInteger(); // the item's order
+        reader.ReadListBegin();
+        Object *item = collection.AddItem();
+        while (!reader.EndOfList()) {
+            const QString name = reader.ReadName();
+            const ClassInfo *ci = classOf(item);
+            const PropInfo *p = ci ? ci->findProperty(name) : nullptr;
+            if (p && p->hasSetter())
+                readPropValue(reader, item, p);
+            else
+                reader.SkipValue();
+        }
+        reader.ReadListEnd();
+    }
+    reader.ReadListEnd();
+}
+
+void TfrxXMLSerializer::RecordReference(Object *obj, const PropInfo *prop, const QString &value)
+{
+    m_fixups.append(TfrxFixupItem{obj, prop, value});
+}
+
+Component *TfrxXMLSerializer::FindReferenced(const QString &name) const
+{
+    if (name.isEmpty())
+        return nullptr;
+    if (m_owner) {
+        if (Component *c = m_owner->findObject(name))
+            return c;
+        if (Component *c = m_owner->FindComponent(name))
+            return c;
+        if (m_owner->isReport() && m_owner->Owner())
+            if (Component *c = m_owner->Owner()->FindComponent(name))
+                return c;
+    }
+    const QStringList parts = name.split(QLatin1Char('.'));
+    if (parts.size() == 2) {
+        if (Component *container = Component::findGlobalContainer(parts[0]))
+            return container->FindComponent(parts[1]);
+    } else if (parts.size() == 3) {
+        if (Component *container = Component::findGlobalContainer(parts[0]))
+            if (Component *frame = container->FindComponent(parts[1]))
+                return frame->FindComponent(parts[2]);
+    }
+    return nullptr;
+}
+
+void TfrxXMLSerializer::ResolveReferences()
+{
+    const QList<TfrxFixupItem> fixups = std::move(m_fixups);
+    m_fixups.clear();
+    for (const TfrxFixupItem &f : fixups) {
+        Component *c = FindReferenced(f.Value);
+        if (!c || !f.PropInfo || !f.PropInfo->hasSetter())
+            continue;
+        try {
+            f.PropInfo->set(f.Obj, Variant::fromObject(c));
+        } catch (const Error &e) {
+            AddError(e.message());
+        }
+    }
+}
+
+void TfrxXMLSerializer::CopyFixupList(QList<TfrxFixupItem> &target)
+{
+    target.append(m_fixups);
+    m_fixups.clear();
+}
+
+void TfrxXMLSerializer::readChildren(TfrxXMLItem *item, Component *parent, QList<Component *> &loaded)
+{
+    static const QString inherited = QStringLiteral("inherited");
+    for (int i = 0; i < item->Count(); ++i) {
+        TfrxXMLItem *child = item->Items(i);
+        const bool isInherited = child->Name().compare(inherited, Qt::CaseInsensitive) == 0;
+        const ClassInfo *ci = nullptr;
+        if (!isInherited) {
+            ci = findClass(child->Name());
+            if (!ci || !ci->inheritsFrom(&Component::staticClassInfo())) {
+                AddError(frxResources().Get(QStringLiteral("xrCantFindClass")) + QLatin1Char(' ') + child->Name());
+                continue;
+            }
+        }
+        QString name;
+        try {
+            name = child->GetProp(kName);
+        } catch (const Error &e) {
+            AddError(e.message());
+        }
+        Component *c = m_owner->FindComponent(name);
+        if (!c) {
+            if (isInherited)
+                continue;
+            Object *o = nullptr;
+            try {
+                o = ci->create(m_owner, parent);
+            } catch (const Error &e) {
+                AddError(e.message());
+                continue;
+            }
+            c = dynamic_cast<Component *>(o);
+            if (!c) {
+                delete o;
+                AddError(frxResources().Get(QStringLiteral("xrCantFindClass")) + QLatin1Char(' ') + child->Name());
+                continue;
+            }
+        }
+        c->SetLoading(true);
+        XMLToObj(child->Text(), c);
+        loaded.append(c);
+        readChildren(child, c, loaded);
+    }
+}
+
+void TfrxXMLSerializer::ReadRootComponent(Component *root, TfrxXMLItem *item)
+{
+    TfrxXMLDocument doc;
+    if (!item) {
+        doc.LoadFromStream(m_stream);
+        m_oldFormat = doc.OldVersion();
+        item = doc.Root();
+    }
+    if (!m_owner)
+        m_owner = root;
+    QList<Component *> loaded;
+    root->SetLoading(true);
+    XMLToObj(item->Text(), root);
+    loaded.append(root);
+    readChildren(item, root, loaded);
+    ResolveReferences();
+    for (Component *c : std::as_const(loaded)) {
+        c->SetLoading(false);
+        if (c->isReport())
+            continue;
+        try {
+            c->Loaded();
+        } catch (const Error &e) {
+            AddError(e.message());
+        }
+    }
+}
+
+Component *TfrxXMLSerializer::ReadComponentStr(Component *root, const QString &text, bool dontFixup)
+{
+    if (m_keptFixups) {
+        m_fixups.clear();
+        m_keptFixups = false;
+    }
+    const QString s = text.trimmed();
+    if (s.isEmpty())
+        return nullptr;
+    const qsizetype sp = s.indexOf(QLatin1Char(' '));
+    const QString className = sp < 0 ? s : s.left(sp);
+    const QString attrs = sp < 0 ? QString() : s.mid(sp + 1);
+    const ClassInfo *ci = findClass(className);
+    if (!ci || !ci->inheritsFrom(&Component::staticClassInfo()) || !ci->factory)
+        throw EClassNotFound(QStringLiteral("Class %1 not found").arg(className));
+    Object *o = ci->create(root, nullptr);
+    auto *c = dynamic_cast<Component *>(o);
+    if (!c) {
+        delete o;
+        throw EClassNotFound(QStringLiteral("Class %1 not found").arg(className));
+    }
+    if (!m_owner)
+        m_owner = root;
+    c->SetLoading(true);
+    XMLToObj(attrs, c);
+    if (dontFixup)
+        m_keptFixups = true;
+    else
+        ResolveReferences();
+    c->SetLoading(false);
+    if (!c->isReport())
+        c->Loaded();
+    return c;
+}
+
+Component *TfrxXMLSerializer::ReadComponent(Component *root)
+{
+    TfrxXMLItem item;
+    {
+        TfrxXMLReader reader(m_stream);
+        reader.SetOldVersion(m_oldFormat);
+        if (reader.ReadRootItem(&item))
+            return nullptr;
+    }
+    return ReadComponentStr(root, item.Name() + QLatin1Char(' ') + item.Text());
+}
+
+void TfrxXMLSerializer::ReadPersistentStr(Component *root, Object *obj, const QString &text)
+{
+    if (!m_owner)
+        m_owner = root;
+    XMLToObj(text, obj);
+    ResolveReferences();
+}
+
+} // namespace tw

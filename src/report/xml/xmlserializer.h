@@ -1,0 +1,105 @@
+#pragma once
+
+#include "base/error.h"
+#include "base/formatsettings.h"
+#include "base/metadata.h"
+#include "report/xml/component.h"
+#include "report/xml/componentstream.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QIODevice;
+
+namespace tw {
+
+class TfrxXMLItem;
+
+// A class name that is not registered, raised by ReadComponentStr.
+TW_DECLARE_ERROR(EClassNotFound, Error)
+
+// A pending object reference: the property is set once the named component is known.
+struct TfrxFixupItem {
+    Object *Obj = nullptr;
+    const tw::PropInfo *PropInfo = nullptr;
+    QString Value;
+};
+
+// Turns components into XML items (properties as attributes) and back, driven by the
+// published-property metadata of their classes.
+class TfrxXMLSerializer {
+public:
+    explicit TfrxXMLSerializer(QIODevice *stream = nullptr);
+
+    // Problems met while reading, sorted, each once.
+    const QStringList &Errors() const { return m_errors; }
+    void AddError(const QString &message);
+    const QList<TfrxFixupItem> &Fixups() const { return m_fixups; }
+    Component *Owner() const { return m_owner; }
+    void SetOwner(Component *owner) { m_owner = owner; }
+    QIODevice *Stream() const { return m_stream; }
+    void SetStream(QIODevice *stream) { m_stream = stream; }
+    bool SerializeDefaultValues() const { return m_serializeDefaults; }
+    void SetSerializeDefaultValues(bool v) { m_serializeDefaults = v; }
+    bool OldFormat() const { return m_oldFormat; }
+    void SetOldFormat(bool v) { m_oldFormat = v; }
+    std::function<Object *(const QString &name)> OnGetAncestor;
+    // Decimal separator of written floats; the process-wide settings unless set.
+    void SetFormatSettings(const FormatSettings &fs);
+
+    // The attribute string of an object, each attribute preceded by one space.
+    QString ObjToXML(Object *obj, const QString &prefix = QString(), Object *ancestor = nullptr);
+    // Applies an attribute string; bad values are collected in Errors.
+    void XMLToObj(const QString &text, Object *obj);
+
+    void WriteRootComponent(Component *root, bool saveChildren = true, bool streaming = false,
+                            TfrxXMLItem *item = nullptr);
+    void ReadRootComponent(Component *root, TfrxXMLItem *item = nullptr);
+    QString WriteComponentStr(Component *c);
+    void WriteComponent(Component *c);
+    // A new component owned by root; nullptr for an empty string. EClassNotFound for an
+    // unregistered class. With dontFixup the references stay in Fixups (for CopyFixupList)
+    // until the next read.
+    Component *ReadComponentStr(Component *root, const QString &text, bool dontFixup = false);
+    Component *ReadComponent(Component *root);
+    void ReadPersistentStr(Component *root, Object *obj, const QString &text);
+
+    void RecordReference(Object *obj, const PropInfo *prop, const QString &value);
+    void ResolveReferences();
+    // Moves the pending references out.
+    void CopyFixupList(QList<TfrxFixupItem> &target);
+
+    // The name a reference to the component is written as.
+    QString ReferenceName(const Component *c) const;
+    // The component a written name stands for, or nullptr.
+    Component *FindReferenced(const QString &name) const;
+
+    // Collections in list form inside PropData.
+    void WriteCollection(TfrxComponentWriter &writer, const TfrxCollection &collection);
+    void ReadCollection(TfrxComponentReader &reader, TfrxCollection &collection);
+
+private:
+    void writeProperties(Object *obj, const QString &prefix, Object *ancestor, QString &out);
+    void applyAttribute(Object *obj, const QString &name, const QString &raw);
+    void setPropFromText(Object *obj, const PropInfo *prop, const QString &raw);
+    void readPropData(Object *obj, const QString &hex);
+    void readPropValue(TfrxComponentReader &reader, Object *obj, const PropInfo *prop);
+    QByteArray propData(Object *obj);
+    void writeItem(Component *c, TfrxXMLItem *item, bool isRoot, bool saveChildren, bool streaming);
+    void readChildren(TfrxXMLItem *item, Component *parent, QList<Component *> &loaded);
+    QString floatText(double v) const;
+
+    QStringList m_errors;
+    QList<TfrxFixupItem> m_fixups;
+    Component *m_owner = nullptr;
+    QIODevice *m_stream = nullptr;
+    bool m_serializeDefaults = false;
+    bool m_oldFormat = false;
+    bool m_haveFormat = false;
+    bool m_keptFixups = false;
+    FormatSettings m_format;
+};
+
+} // namespace tw

@@ -1,0 +1,348 @@
+#include "report/xml/xmlserializer.h"
+
+#include "base/codepage.h"
+#include "report/xml/xmldocument.h"
+#include "testclasses.h"
+
+#include <QBuffer>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+using namespace tw;
+using namespace tw::test;
+
+namespace {
+
+// Texts compared as UTF-8 so that a failure shows them.
+std::string u8(const QString &s)
+{
+    return s.toStdString();
+}
+
+class Serializer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        registerTestClasses();
+        host = new TTestHost;
+        host->SetName(QStringLiteral("Form1"));
+        report = new TTestReport(host);
+        report->SetName(QStringLiteral("Report1"));
+        ser.SetOwner(report);
+        ser.SetFormatSettings(FormatSettings::russian());
+    }
+    void TearDown() override { delete host; }
+
+    TTestView *view(const QString &name)
+    {
+        auto *v = new TTestView(report, report);
+        v->SetName(name);
+        return v;
+    }
+
+    TTestHost *host = nullptr;
+    TTestReport *report = nullptr;
+    TfrxXMLSerializer ser;
+};
+
+} // namespace
+
+TEST_F(Serializer, OmitsDefaultsAndFormatsEveryKind)
+{
+    TTestView *v = view(QStringLiteral("V1"));
+    // Everything at its default: floats, variants, the Boolean without a default and text
+    // lists stay.
+    EXPECT_EQ(u8(ser.ObjToXML(v)), u8(QStringLiteral(" Left=\"0\" Top=\"0\" Width=\"0\" Height=\"0\" ReadOnlyTag=\"1\""
+                                              " Font.Name=\"Arial\" Value=\"\" Lines.Text=\"\"")));
+    EXPECT_EQ(u8(ser.ObjToXML(report)), u8(QStringLiteral(" DotMatrixReport=\"False\" ScriptText.Text=\"\""
+                                                   " PropData=\"095661726961626C65730100\"")));
+
+    TTestView *ds = view(QStringLiteral("DS"));
+    v->left = 10.5;
+    v->top = 0.000001;
+    v->width = 1e20;
+    v->hAlign = 2;
+    v->visible = false;
+    v->tag = -7;
+    v->font.style = 1 | 4;
+    v->font.size = 12;
+    v->dataSet = ds;
+    v->caption = QStringLiteral("a\"<b>&\r\n");
+    v->value = Variant(42);
+    v->ch = QLatin1Char('Z');
+    v->big = qint64(1) << 40;
+    v->lines = QStringLiteral("one\r\ntwo\r\n");
+    v->onClick = QStringLiteral("V1OnClick");
+    v->events = QStringLiteral("x");
+    EXPECT_EQ(u8(ser.ObjToXML(v)), u8(QStringLiteral(" Left=\"10,5\" Top=\"1E-6\" Width=\"1E20\" Height=\"0\" HAlign=\"haCenter\" Visible=\"False\""
+                             " Tag=\"-7\" ReadOnlyTag=\"-6\" Font.Name=\"Arial\" Font.Size=\"12\" Font.Style=\"5\""
+                             " DataSet=\"DS\" Caption=\"a&#34;&#60;b&#62;&#38;&#13;&#10;\" Value=\"42\" Ch=\"90\""
+                             " Big=\"1099511627776\" Lines.Text=\"one&#13;&#10;two\" OnClick=\"V1OnClick\"")));
+
+    // The font follows its stored rule.
+    v->parentFont = true;
+    EXPECT_FALSE(ser.ObjToXML(v).contains(QLatin1String("Font.")));
+
+    // Written with every default when asked to.
+    TTestView *w = view(QStringLiteral("W"));
+    ser.SetSerializeDefaultValues(true);
+    const QString all = ser.ObjToXML(w);
+    for (const char *attr : {" HAlign=\"haLeft\"", " Visible=\"True\"", " Tag=\"0\"", " Caption=\"\"", " DataSet=\"\"", " Font.Style=\"0\""})
+        EXPECT_TRUE(all.contains(QLatin1String(attr))) << attr;
+    EXPECT_FALSE(all.contains(QLatin1String("Hidden")));
+    EXPECT_FALSE(all.contains(QLatin1String("OnHostEvent")));
+}
+
+TEST_F(Serializer, MemoTextAndPropData)
+{
+    auto *m = new TTestMemo(report, report);
+    m->SetName(QStringLiteral("Memo1"));
+    EXPECT_TRUE(ser.ObjToXML(m).endsWith(QLatin1String(" Text=\"\"")));
+    m->text = QStringLiteral("Итого\r\n");
+    m->picture.data = QByteArray("\x00\x01\xFF", 3);
+    const QString out = ser.ObjToXML(m);
+    EXPECT_TRUE(out.contains(QStringLiteral(" Text=\"Итого\""))) << out.toStdString();
+    // Name, vaBinary, length 3, bytes.
+    EXPECT_TRUE(out.contains(QLatin1String(" Picture.PropData=\"04446174610A030000000001FF\""))) << u8(out);
+
+    auto *back = new TTestMemo(report, report);
+    ser.XMLToObj(out, back);
+    EXPECT_EQ(back->text, QStringLiteral("Итого"));
+    EXPECT_EQ(back->picture.data, m->picture.data);
+    EXPECT_TRUE(ser.Errors().isEmpty());
+
+    // The host design position: "Left", vaInt8 3; kept by a class without a published Left.
+    report->setDesignPosition(3, 0);
+    const QString rep = ser.ObjToXML(report);
+    EXPECT_TRUE(rep.endsWith(QLatin1String(" PropData=\"044C6566740203095661726961626C65730100\""))) << rep.toStdString();
+    TTestReport other;
+    ser.XMLToObj(rep, &other);
+    EXPECT_EQ(other.designLeft(), 3);
+
+    // A broken PropData is dropped without a message; the attributes after it still apply.
+    ser.XMLToObj(QStringLiteral(" PropData=\"04446174610A0300\" Tag=\"5\" PropData=\"ZZ\""), back);
+    EXPECT_EQ(back->tag, 5);
+    EXPECT_TRUE(ser.Errors().isEmpty());
+}
+
+TEST_F(Serializer, AncestorComparison)
+{
+    TTestView *anc = view(QStringLiteral("V"));
+    TTestView *v = view(QStringLiteral("V"));
+    TTestView *ds = view(QStringLiteral("DS"));
+    anc->dataSet = ds;
+    anc->caption = v->caption = QStringLiteral("same");
+    anc->left = 1.0;
+    v->left = 1.0000001;
+    v->tag = 4;
+    EXPECT_EQ(u8(ser.ObjToXML(v, QString(), anc)), u8(QStringLiteral(" Tag=\"4\" ReadOnlyTag=\"5\" DataSet=\"nil\"")));
+    ser.OnGetAncestor = [&](const QString &name) -> Object * { return name == QLatin1String("V") ? anc : nullptr; };
+    EXPECT_EQ(u8(ser.ObjToXML(v)), u8(QStringLiteral(" Tag=\"4\" ReadOnlyTag=\"5\" DataSet=\"nil\"")));
+}
+
+TEST_F(Serializer, ReadsAttributesByKind)
+{
+    TTestView *v = view(QStringLiteral("V"));
+    ser.XMLToObj(QStringLiteral("Left=\"10,5\" Top=\"10.5\" Width=\"1 000,25\" HAlign=\"haRIGHT\" Visible=\"False\""
+                                " Font.Style=\"1\" Font.Name=\"Times\" Tag=\"$10\" Big=\"0x10000000000\" Ch=\"66\""
+                                " Caption=\"a&#34;b\" Value=\"x&#60;\" Lines.Text=\"1&#13;&#10;2\" Font.Unknown.X=\"1\""
+                                " NoSuch=\"1\" ReadOnlyTag=\"9\" OnHostEvent=\"e\""),
+                 v);
+    EXPECT_DOUBLE_EQ(v->left, 10.5);
+    EXPECT_DOUBLE_EQ(v->top, 10.5);
+    EXPECT_DOUBLE_EQ(v->width, 1000.25);
+    EXPECT_EQ(v->hAlign, 1);
+    EXPECT_FALSE(v->visible);
+    EXPECT_EQ(v->font.style, 1);
+    EXPECT_EQ(v->font.name, QStringLiteral("Times"));
+    EXPECT_EQ(v->tag, 16);
+    EXPECT_EQ(v->big, qint64(1) << 40);
+    EXPECT_EQ(v->ch, QLatin1Char('B'));
+    EXPECT_EQ(v->caption, QStringLiteral("a\"b"));
+    EXPECT_TRUE(v->value.sameAs(Variant(QStringLiteral("x<"))));
+    EXPECT_EQ(v->lines, QStringLiteral("1\r\n2"));
+    EXPECT_TRUE(v->events.isEmpty());
+    EXPECT_TRUE(ser.Errors().isEmpty()) << ser.Errors().join(QLatin1Char('|')).toStdString();
+
+    ser.XMLToObj(QStringLiteral("HAlign=\"2\""), v);
+    EXPECT_EQ(v->hAlign, 2);
+
+    // Bad values are recorded and the scan goes on.
+    ser.XMLToObj(QStringLiteral("Tag=\"abc\" HAlign=\"haNowhere\" Left=\"1,2,x\" Caption=\"&#zz;\" Top=\"7\""), v);
+    EXPECT_EQ(v->tag, 16);
+    EXPECT_EQ(v->hAlign, 2);
+    EXPECT_DOUBLE_EQ(v->top, 7);
+    ASSERT_EQ(ser.Errors().size(), 4) << ser.Errors().join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(ser.Errors().contains(QStringLiteral("'abc' is not a valid integer value")));
+}
+
+TEST_F(Serializer, CompactPreparedPageAttributes)
+{
+    auto *m = new TTestMemo(report, report);
+    ser.XMLToObj(QStringLiteral("l=\"1,5\" t=\"2\" w=\"30.25\" h=\"4\" x=\"a&#13;&#10;&#60;b&#62;\""), m);
+    EXPECT_DOUBLE_EQ(m->left, 1.5);
+    EXPECT_DOUBLE_EQ(m->top, 2);
+    EXPECT_DOUBLE_EQ(m->width, 30.25);
+    EXPECT_DOUBLE_EQ(m->height, 4);
+    EXPECT_EQ(m->text, QStringLiteral("a\r\n<b>"));
+
+    // In an old-kind document the value of u (and of Text) is UTF-8 read as single bytes.
+    codepage::setAnsiCodePage(1252);
+    const QString mangled = codepage::fromAnsi(QStringLiteral("Сумма").toUtf8());
+    ser.SetOldFormat(true);
+    ser.XMLToObj(QStringLiteral("u=\"") + mangled + QLatin1Char('"'), m);
+    EXPECT_EQ(m->text, QStringLiteral("Сумма"));
+    ser.XMLToObj(QStringLiteral("x=\"") + mangled + QLatin1Char('"'), m);
+    EXPECT_EQ(m->text, mangled);
+}
+
+TEST_F(Serializer, TreeRoundTripWithReferencesAndUnknownClasses)
+{
+    auto *param = new TTestView(host); // the host's parameter dataset
+    param->SetName(QStringLiteral("CUST"));
+    TTestView *page = view(QStringLiteral("Page1"));
+    auto *memo = new TTestMemo(report, page);
+    memo->SetName(QStringLiteral("Memo1"));
+    memo->text = QStringLiteral("<CUST.\"id\">");
+    memo->dataSet = param;
+    TTestView *band = view(QStringLiteral("Band1"));
+    band->dataSet = memo;
+    report->script = QStringLiteral("begin\r\nend.\r\n");
+    auto *var = static_cast<TTestVariable *>(report->variables.AddItem());
+    var->name = QStringLiteral("v1");
+    var->value = Variant(QStringLiteral("<CUST.\"x\">"));
+    var->dataSet = param;
+
+    QBuffer buf;
+    buf.open(QIODevice::WriteOnly);
+    TfrxXMLSerializer writer(&buf);
+    writer.SetOwner(report);
+    writer.WriteRootComponent(report);
+    QByteArray xml = buf.data();
+    EXPECT_TRUE(xml.startsWith("<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\"?>\r\n<TTestReport "));
+    EXPECT_TRUE(xml.contains("<TTestMemo Name=\"Memo1\" ")) << xml.constData();
+    // An unknown class twice, with a child: one message, no objects.
+    xml.replace("</TTestReport>", "<TfrxChartView Name=\"C1\"><TTestView Name=\"Inner\"/></TfrxChartView>"
+                                  "<TfrxChartView Name=\"C2\"/><TTestView Name=\"Band2\" DataSet=\"Nobody\"/></TTestReport>");
+
+    TTestHost host2;
+    host2.SetName(QStringLiteral("Form2"));
+    auto *param2 = new TTestView(&host2);
+    param2->SetName(QStringLiteral("cust"));
+    auto *report2 = new TTestReport(&host2);
+    QBuffer in;
+    in.setData(xml);
+    in.open(QIODevice::ReadOnly);
+    TfrxXMLSerializer reader(&in);
+    reader.SetOwner(report2);
+    reader.ReadRootComponent(report2);
+
+    EXPECT_EQ(reader.Errors(), QStringList{QStringLiteral("Cannot find class TfrxChartView")});
+    EXPECT_EQ(report2->Name(), QString()); // a template never renames the report
+    EXPECT_EQ(report2->script, QStringLiteral("begin\r\nend."));
+    ASSERT_EQ(report2->objects.size(), 3);
+    TTestComponent *page2 = report2->objects[0];
+    ASSERT_EQ(page2->objects.size(), 1);
+    auto *memo2 = dynamic_cast<TTestMemo *>(page2->objects[0]);
+    ASSERT_TRUE(memo2);
+    EXPECT_EQ(memo2->text, memo->text);
+    EXPECT_EQ(memo2->dataSet, param2);  // resolved in the host container
+    auto *band2 = static_cast<TTestView *>(report2->objects[1]);
+    EXPECT_EQ(band2->dataSet, memo2); // a report object anywhere below
+    EXPECT_EQ(static_cast<TTestView *>(report2->objects[2])->dataSet, nullptr);
+    EXPECT_EQ(report2->FindComponent(QStringLiteral("Inner")), nullptr);
+    EXPECT_EQ(memo2->loadedCalls, 1);
+    EXPECT_FALSE(memo2->loadingSeenByLoaded);
+    EXPECT_EQ(report2->loadedCalls, 0);
+    ASSERT_EQ(report2->variables.Count(), 1);
+    EXPECT_EQ(report2->variables.items[0]->name, QStringLiteral("v1"));
+    EXPECT_TRUE(report2->variables.items[0]->value.sameAs(Variant(QStringLiteral("<CUST.\"x\">"))));
+    EXPECT_EQ(report2->variables.items[0]->dataSet, param2);
+}
+
+TEST_F(Serializer, ReferenceNamesAcrossContainers)
+{
+    TTestHost dm;
+    dm.SetName(QStringLiteral("DM"));
+    Component::registerGlobalContainer(&dm);
+    auto *q = new TTestView(&dm);
+    q->SetName(QStringLiteral("Query"));
+    auto *frame = new TTestHost(&dm); // owner kind of the frame's children is decided by the frame
+    frame->SetName(QStringLiteral("Fr"));
+    TTestView *v = view(QStringLiteral("V"));
+    v->dataSet = q;
+    EXPECT_TRUE(ser.ObjToXML(v).contains(QLatin1String(" DataSet=\"DM.Query\"")));
+    v->dataSet = nullptr;
+    ser.XMLToObj(QStringLiteral("DataSet=\"dm.query\""), v);
+    ser.ResolveReferences();
+    EXPECT_EQ(v->dataSet, q);
+    ser.XMLToObj(QStringLiteral("DataSet=\"nil\""), v);
+    ser.ResolveReferences();
+    EXPECT_EQ(v->dataSet, q);
+    Component::unregisterGlobalContainer(&dm);
+}
+
+TEST_F(Serializer, ComponentStrings)
+{
+    auto *m = new TTestMemo(report, report);
+    m->SetName(QStringLiteral("M"));
+    m->left = 2;
+    m->text = QStringLiteral("x");
+    TTestView *ds = view(QStringLiteral("DS"));
+    m->dataSet = ds;
+    const QString s = ser.WriteComponentStr(m);
+    EXPECT_TRUE(s.startsWith(QLatin1String("TTestMemo Left=\"2\"")));
+
+    Component *c = ser.ReadComponentStr(report, QStringLiteral("  ") + s + QStringLiteral(" "));
+    auto *back = dynamic_cast<TTestMemo *>(c);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->Owner(), report);
+    EXPECT_EQ(back->text, QStringLiteral("x"));
+    EXPECT_EQ(back->dataSet, ds);
+    EXPECT_EQ(back->loadedCalls, 1);
+
+    auto *pending = dynamic_cast<TTestMemo *>(ser.ReadComponentStr(report, s, true));
+    EXPECT_EQ(pending->dataSet, nullptr);
+    QList<TfrxFixupItem> fixups;
+    ser.CopyFixupList(fixups);
+    ASSERT_EQ(fixups.size(), 1);
+    EXPECT_EQ(fixups[0].Value, QStringLiteral("DS"));
+
+    EXPECT_EQ(ser.ReadComponentStr(report, QStringLiteral("   ")), nullptr);
+    EXPECT_THROW(ser.ReadComponentStr(report, QStringLiteral("TNoSuchView l=\"1\"")), EClassNotFound);
+
+    QBuffer buf;
+    buf.open(QIODevice::ReadWrite);
+    ser.SetStream(&buf);
+    ser.WriteComponent(m);
+    ser.WriteComponent(back);
+    buf.seek(0);
+    auto *r1 = dynamic_cast<TTestMemo *>(ser.ReadComponent(report));
+    auto *r2 = dynamic_cast<TTestMemo *>(ser.ReadComponent(report));
+    ASSERT_TRUE(r1 && r2);
+    EXPECT_EQ(r2->text, QStringLiteral("x"));
+    EXPECT_EQ(ser.ReadComponent(report), nullptr);
+}
+
+TEST_F(Serializer, RandomAttributeStringsNeverCrash)
+{
+    const QString seed = QStringLiteral("Left=\"1,5\" Font.Style=\"1\" HAlign=\"haRight\" x=\"a&#10;\" DataSet=\"DS\""
+                                        " Lines.Text=\"a\" PropData=\"0446617461140100000041\" Text=\"&amp;\"");
+    QRandomGenerator rng(7);
+    const QString alphabet = QStringLiteral("=\" .&#;$x0A9-");
+    for (int round = 0; round < 20000; ++round) {
+        QString s = seed;
+        for (int e = 0, n = 1 + int(rng.bounded(5)); e < n; ++e) {
+            const int pos = int(rng.bounded(qsizetype(s.size() + 1)));
+            if (rng.bounded(2))
+                s.insert(pos, alphabet[int(rng.bounded(qsizetype(alphabet.size())))]);
+            else
+                s.remove(pos, 1 + int(rng.bounded(3)));
+        }
+        auto *m = new TTestMemo(report, report);
+        ser.XMLToObj(s, m);
+        ser.ResolveReferences();
+        delete m;
+    }
+    SUCCEED();
+}
