@@ -284,6 +284,23 @@ QString buildOdbcString(const ConnectionTarget &target, const QString &user, con
     return joinOdbcParts(parts);
 }
 
+QString qtOdbcDatabaseName(const QString &odbcString)
+{
+    const QVector<ConnectionPart> parts = parseOdbcString(odbcString);
+    if (odbcString.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive)
+        || odbcString.contains(QLatin1String("SERVER="), Qt::CaseInsensitive))
+        return odbcString;
+    QString dsn;
+    if (!findPart(parts, QStringLiteral("DSN"), &dsn))
+        return odbcString;
+    QVector<ConnectionPart> rest;
+    for (const ConnectionPart &p : parts)
+        if (!keyIs(p.key, "DSN"))
+            rest.append(p);
+    const QString tail = joinOdbcParts(rest);
+    return odbcValue(dsn) + (tail.isEmpty() ? QString() : QLatin1Char(';') + tail);
+}
+
 QString effectiveConnectionString(const QString &original, const QString &login)
 {
     QVector<ConnectionPart> parts = parseConnectionString(original);

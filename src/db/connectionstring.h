@@ -44,6 +44,10 @@ ConnectionTarget resolveConnectionString(const QString &s, const QString &odbcDr
 QString buildOdbcString(const ConnectionTarget &target, const QString &user,
                         const QString &password);
 
+// What the Qt ODBC driver takes as database name for an attribute string: it puts "DSN="
+// in front of anything that names no DRIVER or SERVER, so a DSN string loses its key.
+QString qtOdbcDatabaseName(const QString &odbcString);
+
 // The string as it stands after opening: "User ID=" carries the login used (replacing the
 // first one, or added after the provider) and is followed by ";"; no password is kept.
 QString effectiveConnectionString(const QString &original, const QString &login);

@@ -76,7 +76,7 @@ void Connection::open(LoginPrompt *prompt)
             throw Error(QStringLiteral("Database file not found: ") + target.file);
         databaseName = target.file;
     } else {
-        databaseName = buildOdbcString(target, user, password);
+        databaseName = qtOdbcDatabaseName(buildOdbcString(target, user, password));
     }
 
     QString failure;

@@ -131,6 +131,14 @@ INSTANTIATE_TEST_SUITE_P(
         Effective{"Provider=ODBC;DRIVER={PostgreSQL Unicode};UID=a;PWD=b;PORT=1", "z",
                   "Provider=ODBC;User ID=z;DRIVER={PostgreSQL Unicode};PORT=1"}));
 
+TEST(ConnectionStringTest, DsnStringsReachQtWithoutTheirKey)
+{
+    EXPECT_EQ(qtOdbcDatabaseName(QStringLiteral("DSN=billing;UID=a;PWD=b")), "billing;UID=a;PWD=b");
+    EXPECT_EQ(qtOdbcDatabaseName(QStringLiteral("UID=a;DSN=billing")), "billing;UID=a");
+    const QString withDriver = QStringLiteral("DRIVER={FreeTDS};SERVER=x;UID=a");
+    EXPECT_EQ(qtOdbcDatabaseName(withDriver), withDriver);
+}
+
 TEST(ConnectionStringTest, ConfiguredOdbcDriverIsUsedForServerProviders)
 {
     Connection::setOdbcDriver(QStringLiteral(" Custom TDS "));
