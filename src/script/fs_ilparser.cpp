@@ -6,6 +6,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 
 namespace tw {
 
@@ -27,6 +29,37 @@ QString attr(const QString &name, const QString &value)
 
 } // namespace
 
+// A grammar document read once and annotated for the walk; shared by every parser of the
+// same grammar text and never changed afterwards.
+struct TfsILParser::PreparedGrammar {
+    TfsXMLDocument doc;
+    std::deque<ItemInfo> infos;
+};
+
+std::shared_ptr<const TfsILParser::PreparedGrammar> TfsILParser::prepared(const QString &grammarText)
+{
+    static QMutex mutex;
+    static QHash<QString, std::shared_ptr<const PreparedGrammar>> cache;
+    QMutexLocker lock(&mutex);
+    if (auto it = cache.constFind(grammarText); it != cache.constEnd())
+        return *it;
+    auto g = std::make_shared<PreparedGrammar>();
+    g->doc.LoadFromBytes(grammarText.toUtf8());
+    TfsXMLItem *root = g->doc.Root();
+    for (int i = 0; i < root->Count(); ++i) {
+        TfsXMLItem *rule = root->Items(i);
+        const QString name = rule->Name().toLower();
+        if (name == QLatin1String("parser") || name == QLatin1String("types"))
+            continue;
+        prepareItem(*g, rule, true);
+    }
+    // Replaced grammars stay cached; the registry holds a handful of languages.
+    cache.insert(grammarText, g);
+    return g;
+}
+
+const TfsXMLDocument *TfsILParser::Grammar() const { return m_grammar ? &m_grammar->doc : nullptr; }
+
 TfsILParser::TfsILParser(ScriptCompileTarget *program)
     : m_program(program), m_usesList(std::make_shared<QStringList>())
 {
@@ -42,9 +75,8 @@ void TfsILParser::SelectLanguage(const QString &langName)
     m_parser.SetCommentLine2(QString());
     m_needDeclareVars = true;
     m_langName = langName;
-    const QString grammar = ScriptLanguageGrammar(langName);
-    m_grammar.LoadFromBytes(grammar.toUtf8());
-    m_root = m_grammar.Root();
+    m_grammar = prepared(ScriptLanguageGrammar(langName));
+    m_root = m_grammar->doc.Root();
     m_errors = nullptr;
 
     const int pi = m_root->Find(QStringLiteral("parser"));
@@ -92,7 +124,6 @@ void TfsILParser::SelectLanguage(const QString &langName)
     if (m_program && m_program->ExtendedCharset)
         for (int c = 128; c < 256; ++c)
             m_parser.IdentifierCharset().set(c);
-    prepareGrammar();
 }
 
 TfsXMLItem *TfsILParser::findRule(const QString &name) const
@@ -101,22 +132,10 @@ TfsXMLItem *TfsILParser::findRule(const QString &name) const
     return i >= 0 ? m_root->Items(i) : nullptr;
 }
 
-void TfsILParser::prepareGrammar()
+void TfsILParser::prepareItem(PreparedGrammar &g, TfsXMLItem *item, bool isRule)
 {
-    m_infos.clear();
-    for (int i = 0; i < m_root->Count(); ++i) {
-        TfsXMLItem *rule = m_root->Items(i);
-        const QString name = rule->Name().toLower();
-        if (name == QLatin1String("parser") || name == QLatin1String("types"))
-            continue;
-        prepareItem(rule, true);
-    }
-}
-
-void TfsILParser::prepareItem(TfsXMLItem *item, bool isRule)
-{
-    m_infos.emplace_back();
-    ItemInfo &info = m_infos.back();
+    g.infos.emplace_back();
+    ItemInfo &info = g.infos.back();
     item->SetData(&info);
     const QString name = item->Name().toLower();
     static const QHash<QString, Kind> kinds = {
@@ -140,7 +159,8 @@ void TfsILParser::prepareItem(TfsXMLItem *item, bool isRule)
         info.kind = kinds.value(name, Kind::Ref);
         if (info.kind == Kind::Ref) {
             info.refName = name;
-            info.rule = findRule(name);
+            const int ri = g.doc.Root()->Find(name);
+            info.rule = ri >= 0 ? g.doc.Root()->Items(ri) : nullptr;
         }
     }
     info.rawText = item->Prop(QStringLiteral("text"));
@@ -155,7 +175,7 @@ void TfsILParser::prepareItem(TfsXMLItem *item, bool isRule)
     info.noSkip = skip == QLatin1String("0");
     info.forgive = skip == QLatin1String("1");
     for (int i = 0; i < item->Count(); ++i)
-        prepareItem(item->Items(i), false);
+        prepareItem(g, item->Items(i), false);
 }
 
 bool TfsILParser::MakeILScript(const QString &text)

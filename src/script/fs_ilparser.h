@@ -48,7 +48,9 @@ public:
     bool MakeILScript(const QString &text);
 
     TfsXMLDocument *ILScript() { return &m_ilScript; }
-    TfsXMLDocument *Grammar() { return &m_grammar; }
+    // The selected language's grammar (shared between parsers; read only). Null before
+    // SelectLanguage.
+    const TfsXMLDocument *Grammar() const;
     TfsParser *Parser() { return &m_parser; }
     ScriptCompileTarget *Program() const { return m_program; }
     const QString &LangName() const { return m_langName; }
@@ -84,8 +86,9 @@ private:
         quint64 seq = 0;
     };
 
-    void prepareGrammar();
-    void prepareItem(TfsXMLItem *item, bool isRule);
+    struct PreparedGrammar;
+    static std::shared_ptr<const PreparedGrammar> prepared(const QString &grammarText);
+    static void prepareItem(PreparedGrammar &g, TfsXMLItem *item, bool isRule);
     TfsXMLItem *findRule(const QString &name) const;
 
     bool walk(TfsXMLItem *item);
@@ -102,7 +105,7 @@ private:
     QString firstNonBlankPos(int start);
 
     ScriptCompileTarget *m_program;
-    TfsXMLDocument m_grammar;
+    std::shared_ptr<const PreparedGrammar> m_grammar;
     TfsXMLItem *m_root = nullptr;
     TfsXMLItem *m_errors = nullptr;
     TfsXMLDocument m_ilScript;
@@ -112,7 +115,6 @@ private:
     std::shared_ptr<QStringList> m_usesList;
     bool m_needDeclareVars = true;
 
-    std::deque<ItemInfo> m_infos;
     QStringList m_lines;
     RecordedError m_error;
     quint64 m_errorSeq = 0;
