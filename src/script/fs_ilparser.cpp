@@ -22,6 +22,14 @@ const QString kTooDeep = QStringLiteral("Nesting too deep");
 // reported with an empty message.
 const QString kStatementExpected = QStringLiteral("Statement expected");
 
+// The walk's annotations must not travel into documents handed out.
+void clearData(TfsXMLItem *item)
+{
+    item->SetData(nullptr);
+    for (int i = 0; i < item->Count(); ++i)
+        clearData(item->Items(i));
+}
+
 QString attr(const QString &name, const QString &value)
 {
     return QLatin1Char(' ') + name + QLatin1String("=\"") + fsXMLEscape(value) + QLatin1Char('"');
@@ -46,13 +54,9 @@ std::shared_ptr<const TfsILParser::PreparedGrammar> TfsILParser::prepared(const 
     auto g = std::make_shared<PreparedGrammar>();
     g->doc.LoadFromBytes(grammarText.toUtf8());
     TfsXMLItem *root = g->doc.Root();
-    for (int i = 0; i < root->Count(); ++i) {
-        TfsXMLItem *rule = root->Items(i);
-        const QString name = rule->Name().toLower();
-        if (name == QLatin1String("parser") || name == QLatin1String("types"))
-            continue;
-        prepareItem(*g, rule, true);
-    }
+    // Every child of the root can be named as a rule, parser and types included.
+    for (int i = 0; i < root->Count(); ++i)
+        prepareItem(*g, root->Items(i), true);
     // Replaced grammars stay cached; the registry holds a handful of languages.
     cache.insert(grammarText, g);
     return g;
@@ -233,6 +237,7 @@ bool TfsILParser::MakeILScript(const QString &text)
             if (ti >= 0) {
                 auto *copy = new TfsXMLItem;
                 copy->Assign(m_root->Items(ti));
+                clearData(copy);
                 m_ilScript.Root()->AddItem(copy);
             }
             ok = true;

@@ -1,3 +1,4 @@
+#include "ilhelpers.h"
 #include "script/fs_ilparser.h"
 #include "script/fs_languages.h"
 #include "script/fs_xml.h"
@@ -98,6 +99,66 @@ TEST(Languages, RegistryReplacesByNameAndHidesAtNames)
     } catch (const EfsLanguageNotFound &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Language 'Cobol' not found"));
     }
+}
+
+TEST(Languages, GrammarsThatCannotWorkFailCleanly)
+{
+    const struct {
+        const char *name;
+        const char *grammar;
+        const char *error;
+    } cases[] = {
+        // A rule that names itself before reading anything.
+        {"@recursive", "<?xml version=\"1.0\"?><language><program><program/></program></language>",
+         "Nesting too deep"},
+        // Referring to the settings element as if it were a rule.
+        {"@settings", "<?xml version=\"1.0\"?><language><parser><commentline1 text=\"#\"/></parser>"
+                      "<program><parser/></program></language>",
+         "Invalid language definition"},
+        // A loop that can match nothing ends instead of spinning.
+        {"@emptyloop", "<?xml version=\"1.0\"?><language><empty/><program><loop><empty/></loop></program></language>",
+         ""},
+    };
+    for (const auto &c : cases) {
+        AddScriptLanguage(QString::fromLatin1(c.name), QString::fromLatin1(c.grammar));
+        ScriptCompileTarget target;
+        TfsILParser p(&target);
+        p.SelectLanguage(QString::fromLatin1(c.name));
+        p.MakeILScript(QStringLiteral("x"));
+        EXPECT_EQ(target.ErrorMsg.toStdString(), c.error) << c.name;
+    }
+}
+
+TEST(Languages, AnOptionalPartThatFailsLeavesNoOutput)
+{
+    // The name read before the missing "!" is read again by the next item; it must not
+    // appear twice in the program.
+    AddScriptLanguage(QStringLiteral("@optional"),
+                      QStringLiteral("<?xml version=\"1.0\"?><language><program>"
+                                     "<optional><ident add=\"first\"/><char text=\"!\"/></optional>"
+                                     "<ident add=\"second\"/></program></language>"));
+    auto r = test::parseScript(QStringLiteral("abc"), QStringLiteral("@optional"));
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(r.outline.toStdString(), "second[abc]");
+    r = test::parseScript(QStringLiteral("abc! d"), QStringLiteral("@optional"));
+    EXPECT_EQ(r.outline.toStdString(), "first[abc],second[d]");
+}
+
+TEST(Languages, ALoopForgivesOnlyErrorsMadeInsideIt)
+{
+    // The number's error is recorded before the list starts; ending the list must not
+    // wipe it out and turn the failed text into a success.
+    AddScriptLanguage(QStringLiteral("@forgive"),
+                      QStringLiteral("<?xml version=\"1.0\"?><language><parser><errors>"
+                                     "<err1 text=\"Number expected\"/></errors></parser><program>"
+                                     "<optional><number err=\"err1\" term=\"1\"/></optional>"
+                                     "<loop skip=\"1\"><char text=\";\"/><ident term=\"1\" err=\"err1\"/></loop>"
+                                     "</program></language>"));
+    EXPECT_EQ(test::parseScript(QStringLiteral("; a ; b ;"), QStringLiteral("@forgive")).error.toStdString(),
+              "1:1: Number expected");
+    // Inside the list, the failed last repetition is forgiven.
+    const auto r = test::parseScript(QStringLiteral("1 ; a ; b ;"), QStringLiteral("@forgive"));
+    EXPECT_TRUE(r.ok) << r.error.toStdString();
 }
 
 TEST(Languages, UndefinedRuleIsAGrammarDefect)
