@@ -78,8 +78,8 @@ void TfsILParser::SelectLanguage(const QString &langName)
     m_parser.SetCaseSensitive(false);
     m_parser.SetCommentLine2(QString());
     m_needDeclareVars = true;
-    m_langName = langName;
     m_grammar = prepared(ScriptLanguageGrammar(langName));
+    m_langName = langName;
     m_root = m_grammar->doc.Root();
     m_errors = nullptr;
 

@@ -85,10 +85,10 @@ TEST(WalkerFuzz, MutatedTemplatesNeverCrash)
     const struct {
         const char *language;
         const char *file;
-    } sources[] = {{"RavidiReduva", "script/template.pas"},
-                   {"R++Ivezud", "script/template.cpp.txt"},
-                   {"VozurOvuzur", "script/template.vb.txt"},
-                   {"JScript", "script/template.js.txt"}};
+    } sources[] = {{"RavidiReduva", "script/template.ravidireduva.txt"},
+                   {"R++Ivezud", "script/template.rppivezud.txt"},
+                   {"VozurOvuzur", "script/template.vozurovuzur.txt"},
+                   {"JScript", "script/template.jscript.txt"}};
     QRandomGenerator rng(77);
     for (const auto &s : sources) {
         const QString text = QString::fromUtf8(test::readBytes(test::fixturePath(QString::fromLatin1(s.file))));

@@ -25,10 +25,10 @@ TEST(Grammars, TemplateScriptsGiveTheExpectedIntermediatePrograms)
         const char *source;
         const char *expected;
     } cases[] = {
-        {"RavidiReduva", "script/template.pas", "script/template.pas.il.xml"},
-        {"R++Ivezud", "script/template.cpp.txt", "script/template.cpp.il.xml"},
-        {"VozurOvuzur", "script/template.vb.txt", "script/template.vb.il.xml"},
-        {"JScript", "script/template.js.txt", "script/template.js.il.xml"},
+        {"RavidiReduva", "script/template.ravidireduva.txt", "script/template.ravidireduva.il.xml"},
+        {"R++Ivezud", "script/template.rppivezud.txt", "script/template.rppivezud.il.xml"},
+        {"VozurOvuzur", "script/template.vozurovuzur.txt", "script/template.vozurovuzur.il.xml"},
+        {"JScript", "script/template.jscript.txt", "script/template.jscript.il.xml"},
     };
     for (const Case &c : cases) {
         const QByteArray source = test::readBytes(test::fixturePath(QString::fromLatin1(c.source)));
@@ -41,7 +41,7 @@ TEST(Grammars, TemplateScriptsGiveTheExpectedIntermediatePrograms)
     }
 }
 
-TEST(Grammars, CppKeywordsAreCaseSensitive)
+TEST(Grammars, RppIvezudKeywordsAreCaseSensitive)
 {
     EXPECT_EQ(parsed("{ if (x) y(); }", "R++Ivezud"),
               "compoundstmt(ifstmt(expr(dsgn(node[x])),thenstmt(callstmt(dsgn(node[y])))))");
@@ -49,7 +49,7 @@ TEST(Grammars, CppKeywordsAreCaseSensitive)
     EXPECT_EQ(parsed("{ If (x) y(); }", "R++Ivezud"), "error 1:10: ';' expected");
 }
 
-TEST(Grammars, CppForms)
+TEST(Grammars, RppIvezudForms)
 {
     struct Case {
         const char *text;
@@ -72,7 +72,7 @@ TEST(Grammars, CppForms)
         EXPECT_EQ(parsed(c.text, "R++Ivezud"), c.outline) << c.text;
 }
 
-TEST(Grammars, BasicLinesContinuationsAndSeparators)
+TEST(Grammars, VozurOvuzurLinesContinuationsAndSeparators)
 {
     struct Case {
         const char *text;

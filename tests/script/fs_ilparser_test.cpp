@@ -24,7 +24,7 @@ std::string errorOf(const QString &text, const QString &lang = QStringLiteral("R
 
 } // namespace
 
-TEST(PascalGrammar, EmptyProgramGivesOneCompoundStatementAndTypes)
+TEST(RavidiReduvaGrammar, EmptyProgramGivesOneCompoundStatementAndTypes)
 {
     ScriptCompileTarget target;
     TfsILParser p(&target);
@@ -37,7 +37,7 @@ TEST(PascalGrammar, EmptyProgramGivesOneCompoundStatementAndTypes)
     EXPECT_EQ(root->Items(0)->Prop(QStringLiteral("pos")), QStringLiteral("1:1"));
 }
 
-TEST(PascalGrammar, SyntaxErrorsAndTheirPositions)
+TEST(RavidiReduvaGrammar, SyntaxErrorsAndTheirPositions)
 {
     struct Case {
         const char *text;
@@ -74,7 +74,7 @@ TEST(PascalGrammar, SyntaxErrorsAndTheirPositions)
         EXPECT_EQ(errorOf(QString::fromUtf8(c.text)), c.error) << c.text;
 }
 
-TEST(PascalGrammar, StatementsAndExpressions)
+TEST(RavidiReduvaGrammar, StatementsAndExpressions)
 {
     struct Case {
         const char *text;
@@ -132,7 +132,7 @@ TEST(PascalGrammar, StatementsAndExpressions)
         EXPECT_EQ(outlineOf(QString::fromUtf8(c.text)), c.outline) << c.text;
 }
 
-TEST(PascalGrammar, Declarations)
+TEST(RavidiReduvaGrammar, Declarations)
 {
     struct Case {
         const char *text;
@@ -162,13 +162,13 @@ TEST(PascalGrammar, Declarations)
         EXPECT_EQ(outlineOf(QString::fromUtf8(c.text)), c.outline) << c.text;
 }
 
-TEST(PascalGrammar, KeywordsIgnoreCaseAndNamesMayBeCyrillic)
+TEST(RavidiReduvaGrammar, KeywordsIgnoreCaseAndNamesMayBeCyrillic)
 {
     EXPECT_EQ(outlineOf(QStringLiteral("VAR Сумма: Integer; Begin Сумма := 1 END.")),
               "var(ident[Сумма],type[Integer]),compoundstmt(assignstmt(dsgn(node[Сумма]),expr(number[1])))");
 }
 
-TEST(PascalGrammar, PositionsOfElements)
+TEST(RavidiReduvaGrammar, PositionsOfElements)
 {
     ScriptCompileTarget target;
     TfsILParser p(&target);
@@ -196,13 +196,13 @@ TEST(PascalGrammar, PositionsOfElements)
     EXPECT_EQ(cond->Prop(QStringLiteral("pos1")), QStringLiteral("3:17"));
 }
 
-TEST(PascalGrammar, ReferenceComparedByLessThan)
+TEST(RavidiReduvaGrammar, ReferenceComparedByLessThan)
 {
     EXPECT_EQ(outlineOf(QStringLiteral("begin b := <T.\"a\"><0 end.")),
               "compoundstmt(assignstmt(dsgn(node[b]),expr(dsgn(node[Get],expr(string['T.\"a\"'])),op[<],number[0])))");
 }
 
-TEST(PascalGrammar, LanguageLineSelectsTheGrammar)
+TEST(RavidiReduvaGrammar, LanguageLineSelectsTheGrammar)
 {
     // The first line names the language; the rest is read with it.
     const auto r = parseScript(QStringLiteral("#language JScript\r\nx = 1;"));
@@ -213,7 +213,7 @@ TEST(PascalGrammar, LanguageLineSelectsTheGrammar)
     EXPECT_EQ(errorOf(QStringLiteral("#13")), "1:1: 'BEGIN' expected");
 }
 
-TEST(PascalGrammar, SwitchingLanguageDoesNotKeepCaseSensitivityOrComments)
+TEST(RavidiReduvaGrammar, SwitchingLanguageDoesNotKeepCaseSensitivityOrComments)
 {
     // After a case-sensitive language, a later selection must read keywords in any case,
     // and a comment opener of the earlier language must not swallow names.
@@ -227,7 +227,7 @@ TEST(PascalGrammar, SwitchingLanguageDoesNotKeepCaseSensitivityOrComments)
               "compoundstmt(assignstmt(dsgn(node[remark]),expr(number[1])))");
 }
 
-TEST(PascalGrammar, UnitsFromTheHandler)
+TEST(RavidiReduvaGrammar, UnitsFromTheHandler)
 {
     ScriptCompileTarget target;
     QStringList asked;
@@ -257,7 +257,7 @@ TEST(PascalGrammar, UnitsFromTheHandler)
     EXPECT_EQ(r.errorUnit, QStringLiteral("bad.pas"));
 }
 
-TEST(PascalGrammar, UnitsFromTheIncludePath)
+TEST(RavidiReduvaGrammar, UnitsFromTheIncludePath)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -6,8 +6,8 @@ using namespace tw;
 
 namespace {
 
-// A lexer set up the way the Pascal-like language configures it.
-TfsParser pascalLexer(const QString &text)
+// A lexer set up the way the default language configures it.
+TfsParser defaultLexer(const QString &text)
 {
     TfsParser p;
     for (const char *k : {"begin", "end", "var", "if", "then"})
@@ -35,7 +35,7 @@ TEST(Lexer, CommentsAreSkippedAsAWhole)
         {"{ never closed", ""},
     };
     for (const Case &c : cases) {
-        TfsParser p = pascalLexer(QString::fromUtf8(c.text));
+        TfsParser p = defaultLexer(QString::fromUtf8(c.text));
         p.SkipSpaces();
         EXPECT_EQ(rest(p).toStdString(), c.left) << c.text;
         EXPECT_EQ(p.LastPosition(), p.Position());
@@ -61,7 +61,7 @@ TEST(Lexer, LineOrientedSettingsKeepLineEnds)
     EXPECT_FALSE(p.GetEOL());
 }
 
-TEST(Lexer, PascalStrings)
+TEST(Lexer, QuotedStringsWithControlPieces)
 {
     struct Case {
         const char *text;
@@ -82,7 +82,7 @@ TEST(Lexer, PascalStrings)
         {"abc", "", "abc"},
     };
     for (const Case &c : cases) {
-        TfsParser p = pascalLexer(QString::fromUtf8(c.text));
+        TfsParser p = defaultLexer(QString::fromUtf8(c.text));
         EXPECT_EQ(p.GetString().toStdString(), c.token) << c.text;
         EXPECT_EQ(rest(p).toStdString(), c.left) << c.text;
     }
@@ -145,7 +145,7 @@ TEST(Lexer, ReportReferences)
         {"never closed", "never closed"},
     };
     for (const Case &c : cases) {
-        TfsParser p = pascalLexer(QString::fromUtf8(c.text));
+        TfsParser p = defaultLexer(QString::fromUtf8(c.text));
         EXPECT_EQ(p.GetFRString().toStdString(), c.token) << c.text;
         // The closing character is left for the grammar.
         if (p.Position() <= p.Length()) {
@@ -156,7 +156,7 @@ TEST(Lexer, ReportReferences)
 
 TEST(Lexer, IdentifiersAndKeywords)
 {
-    TfsParser p = pascalLexer(QStringLiteral("Сумма_1 Begin BEGIN begin x1 1x _y"));
+    TfsParser p = defaultLexer(QStringLiteral("Сумма_1 Begin BEGIN begin x1 1x _y"));
     EXPECT_EQ(p.GetIdent(), QStringLiteral("Сумма_1"));
     // Reserved words are no identifiers in any case, but they are words.
     const int before = p.Position();
