@@ -1,0 +1,119 @@
+#include "app/reportfacade.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace tw::app {
+
+QString reportEngineMissingText()
+{
+    return QStringLiteral("Report engine not available: this build cannot prepare reports");
+}
+
+bool TemplateCheckingReport::LoadFromFile(const QString &FileName, bool ExceptionIfNotFound)
+{
+    m_fileName.clear();
+    const bool exists = QFileInfo(FileName).isFile();
+    if (!ExceptionIfNotFound && !exists)
+        return false;
+    QFile f(FileName);
+    if (!f.open(QIODevice::ReadOnly)) {
+        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, f.errorString()));
+    }
+    m_fileName = FileName;
+    return exists;
+}
+
+bool TemplateCheckingReport::PrepareReport(bool)
+{
+    throw Error(reportEngineMissingText());
+}
+
+void TemplateCheckingReport::savePreparedToFile(const QString &)
+{
+    throw Error(reportEngineMissingText());
+}
+
+bool isValidComponentName(const QString &name)
+{
+    if (name.isEmpty())
+        return false;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        const bool letter = (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+                            || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || c == QLatin1Char('_');
+        const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        if (!letter && !(digit && i > 0))
+            return false;
+    }
+    return true;
+}
+
+WindowComponents::WindowComponents(ReportFactory &factory) : m_factory(factory)
+{
+    static const char *const parts[] = {
+        "Label3", "cb_tip", "Label4", "Date1", "Label7", "Date2", "Button2", "ProgressBar1",
+        "Label1", "Memo1", "good_log", "err_log", "vt", "CUST", "ADOCommand1",
+        "frxADOComponents1", "ActionList1", "Ac_sqlfile", "Ac_sqltext", "Ac_sqlrep",
+    };
+    for (const char *p : parts)
+        addComponent(QString::fromLatin1(p));
+    createReport(QStringLiteral("frxReport1"));
+}
+
+void WindowComponents::checkName(const QString &name) const
+{
+    if (name.isEmpty())
+        return;
+    if (!isValidComponentName(name))
+        throw EComponentError(QStringLiteral("''%1'' is not a valid component name").arg(name));
+    for (const Component &c : m_components)
+        if (c.name.compare(name, Qt::CaseInsensitive) == 0)
+            throw EComponentError(QStringLiteral("A component named %1 already exists").arg(name));
+}
+
+ReportFacade &WindowComponents::createReport(const QString &name)
+{
+    checkName(name);
+    Component c{name, m_factory.createReport()};
+    if (!c.report)
+        throw Error(QStringLiteral("the report factory made no report"));
+    m_components.push_back(std::move(c));
+    return *m_components.back().report;
+}
+
+void WindowComponents::addComponent(const QString &name)
+{
+    checkName(name);
+    m_components.push_back(Component{name, nullptr});
+}
+
+WindowComponents::Component *WindowComponents::FindComponent(const QString &name)
+{
+    if (name.isEmpty())
+        return nullptr;
+    for (Component &c : m_components)
+        if (c.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &c;
+    return nullptr;
+}
+
+void WindowComponents::freeReport(ReportFacade *report)
+{
+    for (auto it = m_components.begin(); it != m_components.end(); ++it) {
+        if (it->report.get() == report) {
+            m_components.erase(it);
+            return;
+        }
+    }
+}
+
+QStringList WindowComponents::componentNames() const
+{
+    QStringList names;
+    for (const Component &c : m_components)
+        names.append(c.name);
+    return names;
+}
+
+} // namespace tw::app

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "base/error.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+namespace tw::app {
+
+// Component names that break the owner's rules.
+TW_DECLARE_ERROR(EComponentError, Error)
+
+// A report object as the package loop uses it. The report engine provides the real one;
+// everything else the loop needs from a report goes through these calls.
+class ReportFacade {
+public:
+    virtual ~ReportFacade() = default;
+    // Clears the report; opens and loads the template. Raises when the file cannot be
+    // opened; answers whether it existed.
+    virtual bool LoadFromFile(const QString &FileName, bool ExceptionIfNotFound) = 0;
+    // EngineOptions.NewSilentMode := simReThrow: collected preparation errors raise.
+    virtual void setSilentModeReThrow() = 0;
+    // Empties the prepared pages first when asked; raises in re-throw mode.
+    virtual bool PrepareReport(bool ClearLastReport) = 0;
+    // PreviewPages.SaveToFile: the prepared report, replacing the file.
+    virtual void savePreparedToFile(const QString &FileName) = 0;
+};
+
+// Makes new, empty reports.
+class ReportFactory {
+public:
+    virtual ~ReportFactory() = default;
+    virtual std::unique_ptr<ReportFacade> createReport() = 0;
+};
+
+// The report the program uses while the report engine is not part of the build: it checks
+// that a template can be opened, but cannot prepare it.
+class TemplateCheckingReport : public ReportFacade {
+public:
+    bool LoadFromFile(const QString &FileName, bool ExceptionIfNotFound) override;
+    void setSilentModeReThrow() override {}
+    bool PrepareReport(bool ClearLastReport) override;   // always raises
+    void savePreparedToFile(const QString &FileName) override; // raises: nothing prepared
+    const QString &fileName() const { return m_fileName; }
+
+private:
+    QString m_fileName;
+};
+
+class TemplateCheckingReportFactory : public ReportFactory {
+public:
+    std::unique_ptr<ReportFacade> createReport() override
+    {
+        return std::make_unique<TemplateCheckingReport>();
+    }
+};
+
+// The text of the error a report raises when it cannot be prepared in this build.
+QString reportEngineMissingText();
+
+// Whether a text is a valid component name: letters, digits and "_", not starting with
+// a digit.
+bool isValidComponentName(const QString &name);
+
+// The components of the main window: the controls and parts it is made of (by name
+// only) and the reports it owns. Names are unique without regard to case.
+class WindowComponents {
+public:
+    struct Component {
+        QString name;
+        std::unique_ptr<ReportFacade> report; // null: not a report
+    };
+
+    // The main window's own parts and its stored report frxReport1 (made by the factory).
+    explicit WindowComponents(ReportFactory &factory);
+    WindowComponents(const WindowComponents &) = delete;
+    WindowComponents &operator=(const WindowComponents &) = delete;
+
+    // Creates a report owned by the window and names it. An empty name is allowed (as
+    // for any component); otherwise EComponentError "''%s'' is not a valid component
+    // name" or "A component named %s already exists", and no report is left behind.
+    ReportFacade &createReport(const QString &name);
+    // Adds a part that is not a report (same name rules).
+    void addComponent(const QString &name);
+
+    // FindComponent: the component of that name ignoring case, or null; an empty name
+    // finds nothing.
+    Component *FindComponent(const QString &name);
+    // Destroys the report and removes it from the components.
+    void freeReport(ReportFacade *report);
+
+    int componentCount() const { return int(m_components.size()); }
+    QStringList componentNames() const;
+    ReportFactory &factory() { return m_factory; }
+
+private:
+    void checkName(const QString &name) const;
+
+    ReportFactory &m_factory;
+    std::vector<Component> m_components;
+};
+
+} // namespace tw::app
