@@ -206,6 +206,13 @@ bool TfsILParser::MakeILScript(const QString &text)
                 m_parser.SetPosition(1);
             }
         }
+        if (!m_parser.SkipEOL() && !text.isEmpty() && !text.endsWith(QLatin1Char('\n'))
+            && !text.endsWith(QLatin1Char('\r'))) {
+            // Line ends are tokens here: the last line needs one too.
+            const int pos = m_parser.Position();
+            m_parser.SetText(text + QStringLiteral("\r\n"));
+            m_parser.SetPosition(pos);
+        }
         TfsXMLItem *program = findRule(QStringLiteral("program"));
         if (!program)
             throw EfsInvalidLanguage(fsmsg::SInvalidLanguage());

@@ -44,8 +44,7 @@ public:
     // EfsLanguageNotFound for an unknown name.
     void SelectLanguage(const QString &langName);
     // True when the text matched the grammar without a recorded error. Sets the target's
-    // ErrorMsg and ErrorPos (both empty on success). Give the lines each followed by CR LF:
-    // the line-oriented grammar needs the last line's end as well.
+    // ErrorMsg and ErrorPos (both empty on success). Lines are separated by CR LF.
     bool MakeILScript(const QString &text);
 
     TfsXMLDocument *ILScript() { return &m_ilScript; }

@@ -96,6 +96,10 @@ TEST(Grammars, VozurOvuzurLinesContinuationsAndSeparators)
         {"If a Then\r\n  b\r\nEnd\r\n", "error 3:4: 'IF' expected"},
         {"While a\r\n  b\r\n", "error 3:1: 'WEND' expected"},
         {"x = \r\n", "error 1:5: Expression expected"},
+        // The last line needs no line end of its own, as in the wrapper of a single expression.
+        {"function fsEvaluateFUNC\r\nreturn 1 + 2\r\nend function",
+         "compoundstmt(function(name[fsEvaluateFUNC],compoundstmt(return(expr(number[1],op[+],number[2]))),exit))"},
+        {"If a Then\r\n  b\r\nEnd If", "compoundstmt(ifstmt(expr(dsgn(node[a])),thenstmt(compoundstmt(callstmt(dsgn(node[b]))))))"},
         // A line that does not parse is an error, not the silent end of the script.
         {"x = 1\r\n)\r\ny = 2\r\n", "error 2:1: Statement expected"},
         {"x = 1\r\n\r\n  ' note\r\n   \r\n", "compoundstmt(assignstmt(dsgn(node[x]),expr(number[1])))"},
