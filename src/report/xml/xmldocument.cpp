@@ -785,6 +785,11 @@ QString TfrxXMLDocument::TempFileName() const
 void TfrxXMLDocument::LoadFromStream(QIODevice *stream, bool allowPartialLoading)
 {
     std::unique_ptr<QIODevice> owned(allowPartialLoading ? stream : nullptr);
+    if (m_backing.get() == stream) {
+        // Reloading from our own backing stream: it stays ours either way.
+        m_backing.release();
+        owned.reset(stream);
+    }
     releaseStreams();
     m_root->Clear();
     m_root->m_loaded = true;

@@ -201,7 +201,8 @@ public:
     // the temporary file.
     void Clear();
     // With partial loading the document keeps the stream as its backing stream and takes
-    // ownership of it (it must be heap-allocated); otherwise the caller keeps it.
+    // ownership of it (it must be heap-allocated), also when the load fails; otherwise the
+    // caller keeps it.
     void LoadFromStream(QIODevice *stream, bool allowPartialLoading = false);
     // Opens the file and loads it with partial loading; the file stays open.
     void LoadFromFile(const QString &fileName);

@@ -224,6 +224,12 @@ TEST(XmlDocument, PartialLoadingAndUnload)
         doc.LoadItem(p1);
         ASSERT_EQ(p1->Count(), 1);
         EXPECT_EQ(p1->Items(0)->GetProp(QStringLiteral("x")), QStringLiteral("v1"));
+        // Saving over the file the unloaded pages live in keeps them.
+        p1->Items(0)->SetProp(QStringLiteral("x"), QStringLiteral("v1b"));
+        doc.SaveToFile(path);
+        doc.LoadItem(doc.Root()->Items(1));
+        EXPECT_EQ(doc.Root()->Items(1)->Items(0)->GetProp(QStringLiteral("x")), QStringLiteral("v1b"));
+        doc.SaveToFile(path);
     }
     const QByteArray bytes = test::readBytes(path);
     EXPECT_TRUE(bytes.contains("<page n=\"0\" ld=\"0\"><obj x=\"v0\"/></page>"));
@@ -244,6 +250,7 @@ TEST(XmlDocument, PartialLoadingAndUnload)
     const QByteArray out = save(doc);
     EXPECT_TRUE(out.contains("<page n=\"zero\" ld=\"0\"><obj x=\"changed\"/></page>")) << out.constData();
     EXPECT_TRUE(out.contains("<page n=\"2\" ld=\"0\"><obj x=\"v2\"/></page>"));
+    EXPECT_TRUE(out.contains("<page n=\"1\" ld=\"0\"><obj x=\"v1b\"/></page>"));
     EXPECT_FALSE(p0->Loaded());
     doc.LoadItem(p0);
     EXPECT_EQ(p0->Text(), QStringLiteral("n=\"zero\""));
