@@ -22,5 +22,10 @@ bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNWELL_BUILD_TESTS=OFF -DTARNWELL_BUILD_BENCH=ON
 	cmake --build $(BUILD)-bench -j $(JOBS)
 
+# The bundled demo setup, exported into $(BUILD)/demo-run.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tarnwell
+	bash demo/run-demo.sh $(BUILD)/src/tarnwell $(BUILD)/demo-run
+
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench

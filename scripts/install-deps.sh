@@ -13,6 +13,7 @@ packages=(
   liblua5.4-dev libpugixml-dev
   clang libclang-rt-14-dev
   xvfb xauth
+  sqlite3
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 #include "app/datamodule.h"
+#include "app/exportverb.h"
+#include "app/reportfacade.h"
 #include "app/messagesink.h"
 #include "app/processexit.h"
 #include "base/error.h"
@@ -7,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -31,6 +34,15 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    std::optional<ExportArgs> exportArgs;
+    if (cl->verb == QLatin1String("export")) {
+        exportArgs = parseExportArgs(cl->verbArgs, &why);
+        if (!exportArgs) {
+            printErr(QStringLiteral("tarnwell: ") + why + QLatin1Char('\n') + usageText());
+            return 1;
+        }
+    }
+
     StderrMessageSink messages;
     tw::db::TerminalLoginPrompt loginPrompt;
     StartupEnvironment env;
@@ -42,6 +54,11 @@ int main(int argc, char **argv)
         Tform_dm form_dm(std::move(env));
         if (cl->verb == QLatin1String("check"))
             return 0;
+        if (exportArgs) {
+            // Until the report engine is part of the build, templates load but do not prepare.
+            TemplateCheckingReportFactory reports;
+            return runExportVerb(form_dm, *exportArgs, reports);
+        }
         // The main window comes here; until then a start without a verb ends after start-up.
         return 0;
     } catch (const ProcessExit &e) {

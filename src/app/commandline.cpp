@@ -1,12 +1,14 @@
 #include "app/commandline.h"
 
+#include "app/exportverb.h"
+
 namespace tw::app {
 
 namespace {
 
 bool isKnownVerb(const QString &verb)
 {
-    return verb == QLatin1String("check");
+    return verb == QLatin1String("check") || verb == QLatin1String("export");
 }
 
 std::optional<CommandLine> fail(QString *error, const QString &why)
@@ -55,7 +57,8 @@ QString usageText()
         "usage: tarnwell [--home DIR] [verb]\n"
         "  --home DIR   the program directory (settings file, logs); default: the executable's\n"
         "  (no verb)    start the program\n"
-        "  check        run start-up without a window: exit 0 when it succeeds, else 1\n");
+        "  check        run start-up without a window: exit 0 when it succeeds, else 1\n")
+           + exportUsageText();
 }
 
 } // namespace tw::app
