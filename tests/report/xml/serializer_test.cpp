@@ -125,6 +125,64 @@ TEST_F(Serializer, MemoTextAndPropData)
     EXPECT_TRUE(ser.Errors().isEmpty());
 }
 
+TEST_F(Serializer, PropDataEntriesSetPublishedProperties)
+{
+    TTestView *ds = view(QStringLiteral("DS"));
+    TfrxComponentWriter w;
+    w.WriteName(QStringLiteral("Tag"));
+    w.WriteInteger(300);
+    w.WriteName(QStringLiteral("HAlign"));
+    w.WriteIdent(QStringLiteral("haBlock"));
+    w.WriteName(QStringLiteral("Visible"));
+    w.WriteBoolean(false);
+    w.WriteName(QStringLiteral("Font.Style"));
+    w.WriteSet({QStringLiteral("fsItalic")});
+    w.WriteName(QStringLiteral("Caption"));
+    w.WriteString(QStringLiteral("Итог"));
+    w.WriteName(QStringLiteral("Left"));
+    w.WriteFloat(2.5);
+    w.WriteName(QStringLiteral("Value"));
+    w.WriteDouble(0.5);
+    w.WriteName(QStringLiteral("DataSet"));
+    w.WriteIdent(QStringLiteral("DS"));
+    w.WriteName(QStringLiteral("Lines"));
+    w.WriteListBegin();
+    w.WriteString(QStringLiteral("a"));
+    w.WriteString(QStringLiteral("b"));
+    w.WriteListEnd();
+    w.WriteName(QStringLiteral("ReadOnlyTag"));
+    w.WriteInteger(1);
+    w.WriteName(QStringLiteral("Ch"));
+    w.WriteString(QStringLiteral("Q"));
+    TTestView *v = view(QStringLiteral("V"));
+    ser.XMLToObj(QStringLiteral("PropData=\"") + BytesToHex(w.Data()) + QLatin1Char('"'), v);
+    ser.ResolveReferences();
+    EXPECT_EQ(v->tag, 300);
+    EXPECT_EQ(v->hAlign, 3);
+    EXPECT_FALSE(v->visible);
+    EXPECT_EQ(v->font.style, 2);
+    EXPECT_EQ(v->caption, QStringLiteral("Итог"));
+    EXPECT_DOUBLE_EQ(v->left, 2.5);
+    EXPECT_TRUE(v->value.sameAs(Variant(0.5)));
+    EXPECT_EQ(v->dataSet, ds);
+    EXPECT_EQ(v->lines, QStringLiteral("a\r\nb\r\n"));
+    EXPECT_EQ(v->ch, QLatin1Char('Q'));
+    EXPECT_TRUE(ser.Errors().isEmpty());
+
+    // An entry nobody knows ends the reading there, silently.
+    TfrxComponentWriter u;
+    u.WriteName(QStringLiteral("Tag"));
+    u.WriteInteger(1);
+    u.WriteName(QStringLiteral("Mystery"));
+    u.WriteInteger(2);
+    u.WriteName(QStringLiteral("Caption"));
+    u.WriteString(QStringLiteral("never"));
+    ser.XMLToObj(QStringLiteral("PropData=\"") + BytesToHex(u.Data()) + QLatin1Char('"'), v);
+    EXPECT_EQ(v->tag, 1);
+    EXPECT_EQ(v->caption, QStringLiteral("Итог"));
+    EXPECT_TRUE(ser.Errors().isEmpty());
+}
+
 TEST_F(Serializer, AncestorComparison)
 {
     TTestView *anc = view(QStringLiteral("V"));
