@@ -10,7 +10,7 @@ packages=(
   postgresql
   uuid-dev libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  liblua5.4-dev libpugixml-dev
+  liblua5.4-dev libpugixml-dev libxml2-utils
   clang libclang-rt-14-dev
   xvfb xauth
   sqlite3
