@@ -99,6 +99,7 @@ struct TfsDesignatorItem {
     std::vector<std::unique_ptr<TfsExpression>> Args;
     QString Name;     // late steps: the member name
     Variant Constant; // constant steps
+    bool HasVarParams = false;
 };
 
 class TfsDesignator {

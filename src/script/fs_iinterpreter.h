@@ -107,6 +107,7 @@ public:
     TfsGetVarValueEvent OnGetVarValue;
 
 protected:
+    void setName(const QString &name);
     bool m_ownsParams = true;
     Variant m_value;
 
@@ -160,7 +161,7 @@ public:
     Variant GetValue() override; // calls with the parameters' current values
     // Assigns the arguments, runs the body and returns the result (Null for a procedure).
     // varResults, when given, gets the final value of every parameter.
-    Variant Call(const QVector<Variant> &args, QVector<Variant> *finalParams = nullptr);
+    Variant Call(const Variant *args, int count, QVector<Variant> *finalParams = nullptr);
 
     TfsScript *Prog() const { return m_prog; }
     bool IsFunc;
@@ -219,6 +220,8 @@ public:
 private:
     Variant invoke(const QString &name, bool setting, const Variant &value);
     Variant m_setValue;
+    QString m_getName;
+    QString m_setName;
 };
 
 class TfsComponentHelper : public TfsCustomHelper {
@@ -322,6 +325,7 @@ public:
     TfsScript *Program;
 
 private:
+    friend class TfsScript;
     void addMember(TfsCustomHelper *member);
     void addPublished();
     TfsVarType resolveType(const QString &typ, QString &typeName) const;
@@ -435,6 +439,8 @@ public:
 
     // Keeps an event adapter alive as long as the script.
     void KeepEvent(TfsCustomEvent *event);
+    // Owns a compiled helper that is not in the table (indexers).
+    void KeepItem(TfsCustomVariable *item);
     // The first script up the chain with an OnRunLine handler.
     TfsScript *RunLineOwner();
     // The top of the parent chain.
@@ -458,6 +464,7 @@ private:
     std::vector<Entry> m_items;
     std::vector<std::unique_ptr<TfsRTTIModule>> m_modules;
     std::vector<std::unique_ptr<TfsCustomEvent>> m_events;
+    std::vector<std::unique_ptr<TfsCustomVariable>> m_owned;
     std::unique_ptr<TfsStatement> m_statement;
     std::unique_ptr<fsinternal::CodeLines> m_codeLines;
     std::vector<std::unique_ptr<TfsScript>> m_evalScripts;
