@@ -339,10 +339,14 @@ inline bool isAscii(const char *p, int len)
 // Position of " ld=\"0\"" in the bytes ignoring the case of the letters, or -1.
 int findMarker(const char *p, int len)
 {
-    for (int i = 0; i + 7 <= len; ++i) {
-        if (p[i] == ' ' && (p[i + 1] | 0x20) == 'l' && (p[i + 2] | 0x20) == 'd' && p[i + 3] == '='
-            && p[i + 4] == '"' && p[i + 5] == '0' && p[i + 6] == '"')
-            return i;
+    const char *end = p + len;
+    for (const char *q = p + 3; q + 4 <= end;) {
+        q = static_cast<const char *>(memmem(q, size_t(end - q), "=\"0\"", 4));
+        if (!q)
+            return -1;
+        if (q[-3] == ' ' && (q[-2] | 0x20) == 'l' && (q[-1] | 0x20) == 'd')
+            return int(q - 3 - p);
+        ++q;
     }
     return -1;
 }
