@@ -40,6 +40,28 @@ TEST(QueryCatalogue, NoQueryEndsTheProgram)
     EXPECT_EQ(f.errorLog(), marchFifthText() + QLatin1Char(' ') + msg + QStringLiteral("\r\n"));
 }
 
+// Query files written on Windows: with a UTF-8 mark, or in the ANSI code page without one.
+TEST(QueryRun, QueryFilesReadByTheirEncoding)
+{
+    const struct {
+        const char *fixture;
+        const char *params;
+    } cases[] = {
+        {"app/export/bom-query.sql", "from=2014-1-1;name=Счёт"},
+        {"app/export/cp1251-query.sql", "name=Счёт"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.fixture);
+        qputenv("TARNWELL_ANSI_CODEPAGE", "1251");
+        ExportFixture f;
+        QFile::copy(tw::test::fixturePath(QString::fromUtf8(c.fixture)), f.home.file(QStringLiteral("q/pk.sql")));
+        f.run();
+        qunsetenv("TARNWELL_ANSI_CODEPAGE");
+        EXPECT_EQ(f.work->lastRun().outcome, RunResult::Outcome::Completed) << f.errorLog().toStdString();
+        EXPECT_EQ(f.factory.shared.prepared, QStringList({QString::fromUtf8(c.params)}));
+    }
+}
+
 TEST(QueryRun, PeriodTextsBindInOrder)
 {
     ExportFixture f;
