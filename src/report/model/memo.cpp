@@ -1,0 +1,236 @@
+#include "report/model/memo.h"
+
+#include "report/model/frxreport.h"
+#include "report/model/frxstyles.h"
+
+namespace tw {
+
+namespace {
+
+QStringList names(std::initializer_list<const char *> list)
+{
+    QStringList out;
+    for (const char *s : list)
+        out.append(QLatin1String(s));
+    return out;
+}
+
+} // namespace
+
+const EnumInfo &hAlignEnum()
+{
+    static const EnumInfo e{QStringLiteral("TfrxHAlign"), names({"haLeft", "haRight", "haCenter", "haBlock"})};
+    return e;
+}
+
+const EnumInfo &vAlignEnum()
+{
+    static const EnumInfo e{QStringLiteral("TfrxVAlign"), names({"vaTop", "vaBottom", "vaCenter"})};
+    return e;
+}
+
+const EnumInfo &formatKindEnum()
+{
+    static const EnumInfo e{QStringLiteral("TfrxFormatKind"), names({"fkText", "fkNumeric", "fkDateTime", "fkBoolean"})};
+    return e;
+}
+
+// ---------------------------------------------------------------------------------------
+
+TW_DEFINE_CLASS(TfrxHighlight, nullptr)
+{
+    using H = TfrxHighlight;
+    ClassBuilder<H>(info)
+        .factory([](Object *, Object *) -> Object * { return new TfrxHighlight; })
+        .boolean(QStringLiteral("Active"), &H::Active, &H::SetActive, false)
+        .nested(QStringLiteral("Font"), TFont::staticClassInfo(), &H::Font)
+        .integer(QStringLiteral("Color"), &H::Color, &H::SetColor, clTransparent)
+        .string(QStringLiteral("Condition"), &H::Condition, &H::SetCondition);
+}
+
+TfrxHighlight::TfrxHighlight()
+{
+    m_font.SetColor(255);
+}
+
+void TfrxHighlight::Assign(const TfrxHighlight &other)
+{
+    if (&other == this)
+        return;
+    m_active = other.m_active;
+    m_font.Assign(other.m_font);
+    m_color = other.m_color;
+    m_condition = other.m_condition;
+}
+
+TW_DEFINE_CLASS(TfrxFormat, nullptr)
+{
+    using F = TfrxFormat;
+    ClassBuilder<F>(info)
+        .string(QStringLiteral("DecimalSeparator"), &F::DecimalSeparator, &F::SetDecimalSeparator)
+        .string(QStringLiteral("ThousandSeparator"), &F::ThousandSeparator, &F::SetThousandSeparator)
+        .string(QStringLiteral("FormatStr"), &F::FormatStr, &F::SetFormatStr)
+        .enumeration(QStringLiteral("Kind"), formatKindEnum(), &F::Kind, &F::SetKind, 0);
+}
+
+void TfrxFormat::Assign(const TfrxFormat &other)
+{
+    m_decimalSeparator = other.m_decimalSeparator;
+    m_thousandSeparator = other.m_thousandSeparator;
+    m_formatStr = other.m_formatStr;
+    m_kind = other.m_kind;
+}
+
+// ---------------------------------------------------------------------------------------
+
+QStringList splitMemoLines(const QString &text)
+{
+    QStringList lines;
+    const qsizetype n = text.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c != u'\r' && c != u'\n' && c != u'\x2028')
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
+}
+
+void publishMemoProperties(ClassInfo &info, const QStringList &props)
+{
+    using M = TfrxCustomMemoView;
+    ClassBuilder<M> b(info);
+    for (const QString &n : props) {
+        if (n == QLatin1String("FirstParaBreak"))
+            b.boolean(n, &M::FirstParaBreak, &M::SetFirstParaBreak, false);
+        else if (n == QLatin1String("LastParaBreak"))
+            b.boolean(n, &M::LastParaBreak, &M::SetLastParaBreak, false);
+        else if (n == QLatin1String("AutoWidth"))
+            b.boolean(n, &M::AutoWidth, &M::SetAutoWidth, false);
+        else if (n == QLatin1String("AllowExpressions"))
+            b.boolean(n, &M::AllowExpressions, &M::SetAllowExpressions, true);
+        else if (n == QLatin1String("AllowHTMLTags"))
+            b.boolean(n, &M::AllowHTMLTags, &M::SetAllowHTMLTags, false);
+        else if (n == QLatin1String("CharSpacing"))
+            b.floating(n, &M::CharSpacing, &M::SetCharSpacing).storedIf([](const M *m) { return m->CharSpacing() != 0; });
+        else if (n == QLatin1String("Clipped"))
+            b.boolean(n, &M::Clipped, &M::SetClipped, true);
+        else if (n == QLatin1String("DisplayFormat"))
+            b.nested(n, TfrxFormat::staticClassInfo(), &M::DisplayFormat);
+        else if (n == QLatin1String("ExpressionDelimiters"))
+            b.string(n, &M::ExpressionDelimiters, &M::SetExpressionDelimiters)
+                .storedIf([](const M *m) { return m->ExpressionDelimiters() != QLatin1String("[,]"); });
+        else if (n == QLatin1String("FlowTo"))
+            b.reference<M>(n, M::staticClassInfo(), &M::FlowTo, &M::SetFlowTo);
+        else if (n == QLatin1String("GapX"))
+            b.floating(n, &M::GapX, &M::SetGapX).storedIf([](const M *m) { return m->GapX() != 2; });
+        else if (n == QLatin1String("GapY"))
+            b.floating(n, &M::GapY, &M::SetGapY).storedIf([](const M *m) { return m->GapY() != 1; });
+        else if (n == QLatin1String("HAlign"))
+            b.enumeration(n, hAlignEnum(), &M::HAlign, &M::SetHAlign, 0);
+        else if (n == QLatin1String("HideZeros"))
+            b.boolean(n, &M::HideZeros, &M::SetHideZeros, false);
+        else if (n == QLatin1String("Highlight"))
+            b.nested(n, TfrxHighlight::staticClassInfo(), &M::Highlight).storedIf([](const M *m) {
+                return !m->Highlight()->Condition().trimmed().isEmpty();
+            });
+        else if (n == QLatin1String("LineSpacing"))
+            b.floating(n, &M::LineSpacing, &M::SetLineSpacing).storedIf([](const M *m) { return m->LineSpacing() != 2; });
+        else if (n == QLatin1String("Memo"))
+            b.stringList(n, &M::Memo, &M::SetMemo, PropKind::WideStringList);
+        else if (n == QLatin1String("ParagraphGap"))
+            b.floating(n, &M::ParagraphGap, &M::SetParagraphGap).storedIf([](const M *m) {
+                return m->ParagraphGap() != 0;
+            });
+        else if (n == QLatin1String("Rotation"))
+            b.integer(n, &M::Rotation, &M::SetRotation, 0);
+        else if (n == QLatin1String("RTLReading"))
+            b.boolean(n, &M::RTLReading, &M::SetRTLReading, false);
+        else if (n == QLatin1String("Style"))
+            b.string(n, &M::Style, &M::SetStyle);
+        else if (n == QLatin1String("SuppressRepeated"))
+            b.boolean(n, &M::SuppressRepeated, &M::SetSuppressRepeated, false);
+        else if (n == QLatin1String("Underlines"))
+            b.boolean(n, &M::Underlines, &M::SetUnderlines, false);
+        else if (n == QLatin1String("UseDefaultCharset"))
+            b.boolean(n, &M::UseDefaultCharset, &M::SetUseDefaultCharset, false);
+        else if (n == QLatin1String("WordBreak"))
+            b.boolean(n, &M::WordBreak, &M::SetWordBreak, false);
+        else if (n == QLatin1String("WordWrap"))
+            b.boolean(n, &M::WordWrap, &M::SetWordWrap, true);
+        else if (n == QLatin1String("Wysiwyg"))
+            b.boolean(n, &M::Wysiwyg, &M::SetWysiwyg, true);
+        else if (n == QLatin1String("VAlign"))
+            b.enumeration(n, vAlignEnum(), &M::VAlign, &M::SetVAlign, 0);
+        else
+            publishViewProperties(info, {n});
+    }
+}
+
+TW_DEFINE_CLASS(TfrxCustomMemoView, &TfrxStretcheable::staticClassInfo())
+{
+    ClassBuilder<TfrxCustomMemoView>(info).factory(frxFactory<TfrxCustomMemoView>()).style(csPreviewVisible);
+    publishMemoProperties(info, names({"FirstParaBreak", "LastParaBreak", "Cursor", "TagStr", "URL"}));
+}
+
+TfrxCustomMemoView::TfrxCustomMemoView(Component *owner) : TfrxStretcheable(owner) {}
+
+QString TfrxCustomMemoView::Text() const
+{
+    QString out;
+    for (const QString &l : m_lines) {
+        out += l;
+        out += QLatin1String("\r\n");
+    }
+    return out;
+}
+
+void TfrxCustomMemoView::SetText(const QString &text)
+{
+    m_lines = splitMemoLines(text);
+}
+
+void TfrxCustomMemoView::SetStyle(const QString &v)
+{
+    m_style = v;
+    if (TfrxReport *r = Report())
+        if (const TfrxStyleItem *s = r->Styles().Find(v))
+            ApplyStyle(s);
+}
+
+void TfrxCustomMemoView::ApplyStyle(const TfrxStyleItem *style)
+{
+    if (!style)
+        return;
+    SetColor(style->Color());
+    SetFont(*style->Font());
+    Frame()->Assign(*style->Frame());
+}
+
+TW_DEFINE_CLASS(TfrxMemoView, &TfrxCustomMemoView::staticClassInfo())
+{
+    ClassBuilder<TfrxMemoView>(info).factory(frxFactory<TfrxMemoView>()).style(csPreviewVisible);
+    publishMemoProperties(
+        info, names({"AutoWidth", "AllowExpressions", "AllowHTMLTags", "BrushStyle", "CharSpacing", "Clipped", "Color",
+                     "DataField", "DataSet", "DataSetName", "DisplayFormat", "ExpressionDelimiters", "FlowTo", "Font",
+                     "Frame", "GapX", "GapY", "HAlign", "HideZeros", "Highlight", "LineSpacing", "Memo",
+                     "ParagraphGap", "ParentFont", "Rotation", "RTLReading", "Style", "SuppressRepeated",
+                     "Underlines", "UseDefaultCharset", "WordBreak", "WordWrap", "Wysiwyg", "VAlign"}));
+}
+
+TW_DEFINE_CLASS(TfrxSysMemoView, &TfrxCustomMemoView::staticClassInfo())
+{
+    ClassBuilder<TfrxSysMemoView>(info).factory(frxFactory<TfrxSysMemoView>()).style(csPreviewVisible);
+    publishMemoProperties(info, names({"AutoWidth", "BrushStyle", "CharSpacing", "Color", "DisplayFormat", "Font",
+                                       "Frame", "GapX", "GapY", "HAlign", "HideZeros", "Highlight", "Memo",
+                                       "ParentFont", "Rotation", "RTLReading", "Style", "SuppressRepeated", "VAlign",
+                                       "WordWrap"}));
+}
+
+} // namespace tw

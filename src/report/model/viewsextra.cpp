@@ -1,0 +1,69 @@
+#include "report/model/viewsextra.h"
+
+namespace tw {
+
+namespace {
+
+QStringList names(std::initializer_list<const char *> list)
+{
+    QStringList out;
+    for (const char *s : list)
+        out.append(QLatin1String(s));
+    return out;
+}
+
+} // namespace
+
+TW_DEFINE_CLASS(TfrxCheckBoxView, &TfrxView::staticClassInfo())
+{
+    using C = TfrxCheckBoxView;
+    // Its prepared copies are written in full.
+    ClassBuilder<C>(info).factory(frxFactory<C>()).style(csPreviewVisible | csDefaultDiff);
+    publishViewProperties(info, {QStringLiteral("BrushStyle")});
+    TfrxKeptAttributes::publish<C>(info, names({"CheckColor", "Checked", "CheckStyle"}));
+    publishViewProperties(info, names({"Color", "Cursor", "DataField", "DataSet", "DataSetName"}));
+    TfrxKeptAttributes::publish<C>(info, {QStringLiteral("Expression")});
+    publishViewProperties(info, names({"Frame", "TagStr"}));
+    TfrxKeptAttributes::publish<C>(info, {QStringLiteral("UncheckStyle")});
+    publishViewProperties(info, {QStringLiteral("URL")});
+}
+
+TfrxCheckBoxView::TfrxCheckBoxView(Component *owner) : TfrxView(owner)
+{
+    SetfrComponentStyle(frComponentStyle() | csDefaultDiff);
+}
+
+TW_DEFINE_CLASS(TfrxDMPMemoView, &TfrxCustomMemoView::staticClassInfo())
+{
+    using M = TfrxDMPMemoView;
+    ClassBuilder<M>(info).factory(frxFactory<M>()).style(csPreviewVisible);
+    publishMemoProperties(info, names({"AutoWidth", "AllowExpressions", "DataField", "DataSet", "DataSetName",
+                                       "DisplayFormat", "ExpressionDelimiters", "FlowTo"}));
+    TfrxKeptAttributes::publish<M>(info, {QStringLiteral("FontStyle")});
+    publishMemoProperties(info, names({"Frame", "GapX", "GapY", "HAlign", "HideZeros", "Highlight", "Memo",
+                                       "ParentFont", "SuppressRepeated"}));
+    TfrxKeptAttributes::publish<M>(info, {QStringLiteral("TruncOutboundText")});
+    publishMemoProperties(info, names({"VAlign", "WordWrap"}));
+}
+
+TfrxDMPMemoView::TfrxDMPMemoView(Component *owner) : TfrxCustomMemoView(owner) {}
+
+TW_DEFINE_CLASS(TfrxDMPLineView, &TfrxCustomLineView::staticClassInfo())
+{
+    using L = TfrxDMPLineView;
+    ClassBuilder<L>(info).factory(frxFactory<L>()).style(csPreviewVisible);
+    TfrxKeptAttributes::publish<L>(info, {QStringLiteral("FontStyle")});
+}
+
+TfrxDMPLineView::TfrxDMPLineView(Component *owner) : TfrxCustomLineView(owner) {}
+
+TW_DEFINE_CLASS(TfrxDMPCommand, &TfrxView::staticClassInfo())
+{
+    using C = TfrxDMPCommand;
+    ClassBuilder<C>(info).factory(frxFactory<C>()).style(csPreviewVisible);
+    TfrxKeptAttributes::publish<C>(info, {QStringLiteral("Command")});
+}
+
+TfrxDMPCommand::TfrxDMPCommand(Component *owner) : TfrxView(owner) {}
+
+} // namespace tw
