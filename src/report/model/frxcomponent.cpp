@@ -52,7 +52,8 @@ TfrxComponent *asFrx(Component *c)
 } // namespace
 
 TfrxComponent::TfrxComponent(Component *owner)
-    : Component(asFrx(owner) ? static_cast<Component *>(asFrx(owner)->Report()) : owner)
+    : Component(asFrx(owner) ? static_cast<Component *>(asFrx(owner)->Report()) : owner),
+      m_self(std::make_shared<TfrxComponent *>(this))
 {
     m_font.OnChange = [this] { fontChanged(); };
     if (TfrxComponent *p = asFrx(owner))
@@ -61,6 +62,7 @@ TfrxComponent::TfrxComponent(Component *owner)
 
 TfrxComponent::~TfrxComponent()
 {
+    *m_self = nullptr;
     m_font.OnChange = nullptr;
     if (m_parent) {
         m_parent->m_objects.removeOne(this);
@@ -161,6 +163,14 @@ void TfrxComponent::applyParentFont()
     if (m_parent)
         m_font.Assign(*m_parent->Font());
     m_parentFont = true;
+}
+
+void TfrxComponent::moveObject(TfrxComponent *child, int index)
+{
+    const qsizetype from = m_objects.indexOf(child);
+    if (from < 0)
+        return;
+    m_objects.move(from, qBound(qsizetype(0), qsizetype(index), m_objects.size() - 1));
 }
 
 void TfrxComponent::fontChanged()

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
 
 class QIODevice;
 
@@ -142,13 +143,19 @@ class TfrxComponent : public Component {
     // The class name without the given prefix and suffix (when present).
     static QString stripName(const QString &className, const QString &prefix, const QString &suffix);
 
+    // A cell holding this component until it is destroyed, then nullptr (see TfrxRef).
+    const std::shared_ptr<TfrxComponent *> &selfCell() const { return m_self; }
+
 protected:
     // Parent's font into this one without giving up ParentFont.
     void applyParentFont();
+    // Moves a child to another position of Objects.
+    void moveObject(TfrxComponent *child, int index);
 
 private:
     void fontChanged();
 
+    std::shared_ptr<TfrxComponent *> m_self;
     TfrxComponent *m_parent = nullptr;
     QList<TfrxComponent *> m_objects;
     double m_left = 0, m_top = 0, m_width = 0, m_height = 0;
@@ -171,6 +178,33 @@ private:
 class TfrxReportComponent : public TfrxComponent {
     TW_OBJECT(TfrxReportComponent)
     using TfrxComponent::TfrxComponent;
+};
+
+// A reference to a component that becomes null when the component is destroyed, for
+// properties such as DataSet or Child that point at objects owned elsewhere.
+template <class T>
+class TfrxRef {
+public:
+    TfrxRef() = default;
+    TfrxRef(T *p) { reset(p); }
+    T *get() const { return m_cell && *m_cell ? static_cast<T *>(*m_cell) : nullptr; }
+    void reset(T *p = nullptr)
+    {
+        if (p)
+            m_cell = p->selfCell();
+        else
+            m_cell.reset();
+    }
+    TfrxRef &operator=(T *p)
+    {
+        reset(p);
+        return *this;
+    }
+    T *operator->() const { return get(); }
+    explicit operator bool() const { return get() != nullptr; }
+
+private:
+    std::shared_ptr<TfrxComponent *> m_cell;
 };
 
 // A metadata factory for component classes: with a parent element the object is created
