@@ -18,6 +18,13 @@ QString textOf(const TfsXMLItem *item) { return item->Prop(QStringLiteral("text"
 QString posOf(const TfsXMLItem *item) { return item->Prop(QStringLiteral("pos")); }
 bool named(const TfsXMLItem *item, const char *name) { return item->Name().compare(QLatin1String(name), Qt::CaseInsensitive) == 0; }
 
+// The first child of that name, or nullptr (FindItem would add one).
+TfsXMLItem *child(const TfsXMLItem *item, const char *name)
+{
+    const int i = item->Find(QLatin1String(name));
+    return i >= 0 ? item->Items(i) : nullptr;
+}
+
 TfsOperatorType operatorOf(const QString &text)
 {
     static const QHash<QString, TfsOperatorType> ops = {
@@ -78,10 +85,10 @@ public:
                 break;
             }
         if (TfsXMLItem *g = parser.Grammar()->Root()) {
-            m_grammarTypes = g->FindItem(QStringLiteral("types"));
+            m_grammarTypes = child(g, "types");
             if (!m_grammarTypes)
-                if (TfsXMLItem *p = g->FindItem(QStringLiteral("parser")))
-                    m_grammarTypes = p->FindItem(QStringLiteral("types"));
+                if (TfsXMLItem *p = child(g, "parser"))
+                    m_grammarTypes = child(p, "types");
         }
         m_text = parser.Parser()->Text();
     }
@@ -342,8 +349,8 @@ private:
     void buildConst(TfsXMLItem *item, TfsScript *prog)
     {
         at(item);
-        TfsXMLItem *id = item->FindItem(QStringLiteral("ident"));
-        TfsXMLItem *ex = item->FindItem(QStringLiteral("expr"));
+        TfsXMLItem *id = child(item, "ident");
+        TfsXMLItem *ex = child(item, "expr");
         if (!id || !ex)
             return;
         at(id);
@@ -436,7 +443,7 @@ private:
                     st->Condition = buildExpression(c, prog);
                 } else if (named(c, "caseselector")) {
                     at(c);
-                    TfsXMLItem *set = c->FindItem(QStringLiteral("set"));
+                    TfsXMLItem *set = child(c, "set");
                     if (c->Count() < 2 || !set)
                         continue; // an empty branch falls to the else part
                     auto *sel = new TfsCaseSelector(prog, unitName, posOf(c));
@@ -502,7 +509,7 @@ private:
         } else if (n == QLatin1String("exit")) {
             addStmt<TfsExitStmt>(item, prog, list);
         } else if (n == QLatin1String("return")) {
-            TfsXMLItem *ex = item->FindItem(QStringLiteral("expr"));
+            TfsXMLItem *ex = child(item, "expr");
             if (ex) {
                 TfsCustomVariable *res = prog->FindLocal(QStringLiteral("Result"));
                 std::unique_ptr<TfsExpression> e(buildExpression(ex, prog));
@@ -521,7 +528,7 @@ private:
             }
             addStmt<TfsExitStmt>(item, prog, list);
         } else if (n == QLatin1String("delete")) {
-            TfsXMLItem *ds = item->FindItem(QStringLiteral("dsgn"));
+            TfsXMLItem *ds = child(item, "dsgn");
             if (!ds)
                 return;
             auto *st = addStmt<TfsDeleteStmt>(item, prog, list);
@@ -624,10 +631,10 @@ private:
 
     void buildCall(TfsXMLItem *item, TfsScript *prog, TfsStatement *list)
     {
-        TfsXMLItem *ds = item->FindItem(QStringLiteral("dsgn"));
+        TfsXMLItem *ds = child(item, "dsgn");
         if (!ds)
             return;
-        TfsXMLItem *mod = item->FindItem(QStringLiteral("modificator"));
+        TfsXMLItem *mod = child(item, "modificator");
         std::unique_ptr<TfsDesignator> d(buildDesignator(ds, prog));
         if (mod) {
             at(ds);
@@ -1443,7 +1450,7 @@ private:
     TfsDesignator *buildNew(TfsXMLItem *item, TfsScript *prog)
     {
         at(item);
-        TfsXMLItem *ds = item->FindItem(QStringLiteral("dsgn"));
+        TfsXMLItem *ds = child(item, "dsgn");
         if (!ds)
             fail(fsmsg::SClassRequired());
         const QList<Step> steps = stepsOf(ds);

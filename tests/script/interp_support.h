@@ -43,3 +43,4 @@ inline bool compileScript(TfsScript &s, const QString &text, const QString &lang
 }
 
 } // namespace tw::test
+
