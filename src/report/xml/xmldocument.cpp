@@ -419,7 +419,9 @@ bool TfrxXMLReader::readTag(Tag &tag)
         }
         if (m_len - m_mark >= 3 && std::memcmp(m_buf.constData() + m_mark, "!--", 3) == 0) {
             // A comment: skipped up to "--" directly followed by '>'.
-            int rel = 3; // next byte to examine, counted from the tag start
+            // Only the last two bytes are kept across refills, so a long comment costs no memory.
+            int rel = 3;        // next byte to examine, counted from m_mark
+            qint64 dropped = 0; // bytes of the comment already let go
             for (;;) {
                 const char *b = m_buf.constData() + m_mark;
                 const int avail = m_len - m_mark;
@@ -431,7 +433,7 @@ bool TfrxXMLReader::readTag(Tag &tag)
                         break;
                     }
                     const int i = int(q - b);
-                    if (i >= 5 && q[-1] == '-' && q[-2] == '-') {
+                    if (dropped + i >= 5 && q[-1] == '-' && q[-2] == '-') {
                         hit = q;
                         break;
                     }
@@ -441,6 +443,10 @@ bool TfrxXMLReader::readTag(Tag &tag)
                     m_pos = m_mark + int(hit - b) + 1;
                     break;
                 }
+                const int keepFrom = avail - 2;
+                m_mark += keepFrom;
+                dropped += keepFrom;
+                rel = 2;
                 m_pos = m_len;
                 if (!fill())
                     fail();

@@ -140,6 +140,11 @@ TEST(XmlReader, ElementsTextCommentsAndEmptyForms)
     for (int i = 0; i < r->Count(); ++i)
         EXPECT_EQ(r->Items(i)->Count(), 0);
     EXPECT_FALSE(doc->OldVersion());
+
+    // "<!-->" does not close the comment it opens; "<!---->" does.
+    auto odd = parse(decl + "<r><!--><a/>--><!----><b/></r>");
+    ASSERT_EQ(odd->Root()->Count(), 1);
+    EXPECT_EQ(odd->Root()->Items(0)->Name(), QStringLiteral("b"));
 }
 
 TEST(XmlReader, MalformedInputFails)
