@@ -252,6 +252,8 @@ TEST_F(Serializer, CompactPreparedPageAttributes)
     EXPECT_EQ(m->text, QStringLiteral("Сумма"));
     ser.XMLToObj(QStringLiteral("x=\"") + mangled + QLatin1Char('"'), m);
     EXPECT_EQ(m->text, mangled);
+    ser.XMLToObj(QStringLiteral("Text=\"") + mangled + QLatin1Char('"'), m);
+    EXPECT_EQ(m->text, QStringLiteral("Сумма"));
 }
 
 TEST_F(Serializer, TreeRoundTripWithReferencesAndUnknownClasses)
