@@ -1,5 +1,7 @@
 #include "exporttestutil.h"
 
+#include "base/codepage.h"
+
 #include <gtest/gtest.h>
 
 using namespace tw;
@@ -52,11 +54,11 @@ TEST(QueryRun, QueryFilesReadByTheirEncoding)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.fixture);
-        qputenv("TARNWELL_ANSI_CODEPAGE", "1251");
+        codepage::setAnsiCodePage(1251);
         ExportFixture f;
         QFile::copy(tw::test::fixturePath(QString::fromUtf8(c.fixture)), f.home.file(QStringLiteral("q/pk.sql")));
         f.run();
-        qunsetenv("TARNWELL_ANSI_CODEPAGE");
+        codepage::setAnsiCodePage(0);
         EXPECT_EQ(f.work->lastRun().outcome, RunResult::Outcome::Completed) << f.errorLog().toStdString();
         EXPECT_EQ(f.factory.shared.prepared, QStringList({QString::fromUtf8(c.params)}));
     }
