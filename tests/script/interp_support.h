@@ -34,9 +34,14 @@ inline bool compileScript(TfsScript &s, const QString &text, const QString &lang
 {
     if (s.Count() == 0)
         addBaseTypes(s);
+    // Items of an earlier compilation go, registrations stay.
+    static const char compiled = 0;
+    s.ClearItems(&compiled);
     s.SyntaxType = language;
     s.Lines = text.split(QLatin1Char('\n'));
+    s.AddedBy = &compiled;
     const bool ok = s.Compile();
+    s.AddedBy = nullptr;
     if (error)
         *error = ok ? QString() : s.ErrorPos + QStringLiteral(": ") + s.ErrorMsg;
     return ok;
