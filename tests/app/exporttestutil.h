@@ -73,7 +73,7 @@ public:
         QStringList prepared;                          // "id1=5;id2=" per preparation
         std::function<void(const QString &params)> onPrepare; // may raise
         std::function<void(const QString &file)> onLoad;      // may raise
-        bool reThrowSet = false;
+        int preparedWithoutReThrow = 0; // preparations not preceded by setSilentModeReThrow
         int alive = 0;
     };
     explicit FakeReport(Shared &s) : m_s(s) { ++m_s.alive; }
@@ -88,9 +88,13 @@ public:
         m_s.loaded.append(fileName);
         return true;
     }
-    void setSilentModeReThrow() override { m_s.reThrowSet = true; }
+    void setSilentModeReThrow() override { m_reThrow = true; }
     bool PrepareReport(bool) override
     {
+        // As if the template set its own silent mode again on every run.
+        if (!m_reThrow)
+            ++m_s.preparedWithoutReThrow;
+        m_reThrow = false;
         QString params;
         for (int i = 0; i < m_s.vt->fieldCount(); ++i)
             params += (i ? QStringLiteral(";") : QString()) + m_s.vt->field(i).fieldName()
@@ -113,6 +117,7 @@ public:
 private:
     Shared &m_s;
     QString m_last;
+    bool m_reThrow = false;
 };
 
 class FakeReportFactory : public ReportFactory {

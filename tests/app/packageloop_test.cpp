@@ -52,7 +52,8 @@ TEST(PackageLoop, DocumentsPerPrefixByteExact)
                                 + "</xml>\r\n");
     // No document at all still gives a package.
     EXPECT_EQ(f.package(3), kDecl + kHeader + "</xml>\r\n");
-    EXPECT_TRUE(f.factory.shared.reThrowSet);
+    EXPECT_EQ(f.factory.shared.prepared.size(), 3);
+    EXPECT_EQ(f.factory.shared.preparedWithoutReThrow, 0);
 
     const QString dt = marchFifthText();
     const QString out = f.home.file(QStringLiteral("out/"));
