@@ -54,7 +54,7 @@ WindowComponents::WindowComponents(ReportFactory &factory) : m_factory(factory)
     static const char *const parts[] = {
         "Label3", "cb_tip", "Label4", "Date1", "Label7", "Date2", "Button2", "ProgressBar1",
         "Label1", "Memo1", "good_log", "err_log", "vt", "CUST", "ADOCommand1",
-        "frxADOComponents1", "ActionList1", "Ac_sqlfile", "Ac_sqltext", "Ac_sqlrep",
+        "frxADOComponents1", "Ac_sqlfile", "Ac_sqltext", "Ac_sqlrep",
     };
     for (const char *p : parts)
         addComponent(QString::fromLatin1(p));
