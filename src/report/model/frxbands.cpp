@@ -20,8 +20,11 @@ void publish(ClassInfo &info, std::initializer_list<const char *> names)
         };
         if (n == QLatin1String("AllowSplit"))
             b.boolean(n, &T::AllowSplit, &T::SetAllowSplit, false);
-        else if (n == QLatin1String("Child"))
-            b.template reference<TfrxChild>(n, TfrxChild::staticClassInfo(), &T::Child, &T::SetChild);
+        else if (n == QLatin1String("Child")) {
+            // The band base as the class: TfrxChild's own descriptor is being built here.
+            b.template reference<TfrxChild>(n, TfrxBand::staticClassInfo(), &T::Child, &T::SetChild);
+            info.ownProperties.last().typeName = QStringLiteral("TfrxChild");
+        }
         else if (n == QLatin1String("KeepChild"))
             b.boolean(n, &T::KeepChild, &T::SetKeepChild, false);
         else if (n == QLatin1String("PrintChildIfInvisible"))

@@ -648,7 +648,13 @@ QString TfrxReport::ApplicationDir()
 
 bool TfrxReport::LoadFromFile(const QString &fileName, bool exceptionIfNotFound)
 {
+    // The host's engine and preview options outlive the clearing, as they outlive the load.
+    TfrxEngineOptions engine;
+    engine.Assign(m_engineOptions);
+    const TfrxPreviewOptions preview = m_previewOptions;
     Clear();
+    m_engineOptions.Assign(engine);
+    m_previewOptions = preview;
     m_fileName.clear();
     const bool exists = QFileInfo(fileName).isFile();
     if (!exists && !exceptionIfNotFound)

@@ -1,0 +1,367 @@
+#include "model_support.h"
+
+#include "report/xml/resources.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tw;
+using namespace tw::test;
+
+namespace {
+
+const char kHeader[] = "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\"?>";
+
+QByteArray doc(const char *body)
+{
+    return QByteArray(kHeader) + body;
+}
+
+class TemplateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        registerModelTestClasses();
+        frxSetMessageBoxHandler([this](const QString &caption, const QString &text) {
+            boxes.append(caption + QLatin1String(": ") + text);
+        });
+    }
+    void TearDown() override { frxSetMessageBoxHandler(nullptr); }
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        writeBytes(path, bytes);
+        return path;
+    }
+
+    QTemporaryDir dir;
+    QStringList boxes;
+};
+
+TEST_F(TemplateTest, LoadFromFileReportsWhetherTheFileExists)
+{
+    TfrxReport report;
+    new TfrxReportPage(&report);
+    report.SetFileName(QStringLiteral("old.fr3"));
+    EXPECT_FALSE(report.LoadFromFile(dir.filePath(QStringLiteral("missing.fr3"))));
+    EXPECT_TRUE(report.Objects().isEmpty());
+    EXPECT_TRUE(report.FileName().isEmpty());
+    try {
+        report.LoadFromFile(dir.filePath(QStringLiteral("missing.fr3")), true);
+        ADD_FAILURE();
+    } catch (const EFOpenError &e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot open file \"") + dir.filePath("missing.fr3") + "\". "))
+            << e.message().toStdString();
+    }
+    const QString path = write("a.fr3", doc("<TfrxReport><TfrxReportPage Name=\"Page1\"/></TfrxReport>"));
+    EXPECT_TRUE(report.LoadFromFile(path, true));
+    EXPECT_EQ(report.FileName(), path);
+    EXPECT_NE(report.FindObject("Page1"), nullptr);
+    EXPECT_TRUE(boxes.isEmpty());
+}
+
+TEST_F(TemplateTest, VersionAndNameAreNeverTakenFromTheFile)
+{
+    TfrxReport report;
+    report.SetName(QStringLiteral("frxReport1"));
+    loadReport(report, doc("<TfrxReport Name=\"Other\" Version=\"3.2\"/>"));
+    EXPECT_EQ(report.Version(), QStringLiteral("4.14"));
+    EXPECT_EQ(report.Name(), QStringLiteral("frxReport1"));
+}
+
+TEST_F(TemplateTest, EngineOptionsKeptFromBeforeTheLoadExceptThreeTakenFromTheFile)
+{
+    TfrxReport report;
+    report.EngineOptions()->MaxMemSize = 20;
+    report.EngineOptions()->DoublePass = true;
+    report.EngineOptions()->ConvertNulls = false;
+    report.PreviewOptions()->Zoom = 3;
+    report.PreviewOptions()->PagesInCache = 7;
+    report.ShowProgress = false;
+    loadReport(report, doc("<TfrxReport EngineOptions.MaxMemSize=\"5\" EngineOptions.IgnoreDevByZero=\"True\""
+                           " EngineOptions.TempDir=\"/x\" PreviewOptions.Zoom=\"2\" ShowProgress=\"True\""
+                           " PrintOptions.Copies=\"4\"/>"),
+               simSilent);
+    EXPECT_EQ(report.EngineOptions()->MaxMemSize, 20);
+    EXPECT_TRUE(report.EngineOptions()->TempDir.isEmpty());
+    EXPECT_EQ(report.EngineOptions()->NewSilentMode, simSilent);
+    EXPECT_FALSE(report.EngineOptions()->DoublePass); // the file has none
+    EXPECT_TRUE(report.EngineOptions()->ConvertNulls);
+    EXPECT_TRUE(report.EngineOptions()->IgnoreDevByZero);
+    EXPECT_EQ(report.PreviewOptions()->Zoom, 3);
+    EXPECT_EQ(report.PreviewOptions()->PagesInCache, 50); // from the file (its default)
+    EXPECT_FALSE(report.ShowProgress);
+    EXPECT_EQ(report.PrintOptions()->Copies, 4);
+
+    loadReport(report, doc("<TfrxReport EngineOptions.DoublePass=\"True\"/>"), simSilent);
+    EXPECT_TRUE(report.EngineOptions()->DoublePass);
+
+    // The same through a file: the clearing before the load keeps them too.
+    const QString path = write("opts.fr3", doc("<TfrxReport EngineOptions.MaxMemSize=\"5\"/>"));
+    report.LoadFromFile(path);
+    EXPECT_EQ(report.EngineOptions()->MaxMemSize, 20);
+    EXPECT_EQ(report.EngineOptions()->NewSilentMode, simSilent);
+    EXPECT_FALSE(report.EngineOptions()->DoublePass);
+}
+
+TEST_F(TemplateTest, TemplateWithoutDataPageGetsOneHoldingItsDataComponents)
+{
+    TfrxReport report;
+    loadReport(report, doc("<TfrxReport><TfrxReportPage Name=\"Page1\">"
+                           "<TTestDataSet Name=\"Q1\"/><TfrxMasterData Name=\"M\"><TTestDataSet Name=\"Q2\"/>"
+                           "</TfrxMasterData></TfrxReportPage></TfrxReport>"));
+    ASSERT_EQ(report.Objects().size(), 2);
+    auto *data = dynamic_cast<TfrxDataPage *>(report.Objects()[0]);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->Name(), QStringLiteral("Data"));
+    ASSERT_EQ(data->Objects().size(), 2);
+    EXPECT_EQ(data->Objects()[0]->Name(), QStringLiteral("Q1"));
+    EXPECT_DOUBLE_EQ(data->Objects()[0]->Left(), 60);
+    EXPECT_DOUBLE_EQ(data->Objects()[0]->Top(), 20);
+    EXPECT_DOUBLE_EQ(data->Objects()[1]->Left(), 124);
+
+    // "Data" taken by another object: a generated name.
+    TfrxReport other;
+    loadReport(other, doc("<TfrxReport><TfrxReportPage Name=\"Data\"/></TfrxReport>"));
+    ASSERT_EQ(other.Objects().size(), 2);
+    EXPECT_EQ(other.Objects()[0]->Name(), QStringLiteral("Page1"));
+}
+
+TEST_F(TemplateTest, ErrorsAreReportedBySilentMode)
+{
+    const QByteArray bad = doc("<TfrxReport><TfrxNoSuchView Name=\"X\"><TfrxMemoView Name=\"Y\"/></TfrxNoSuchView>"
+                               "<TfrxReportPage Name=\"Page1\"/><TfrxNoSuchView Name=\"Z\"/></TfrxReport>");
+    {
+        TfrxReport report;
+        loadReport(report, bad, simSilent);
+        EXPECT_EQ(report.Errors(), QStringList{"Cannot find class TfrxNoSuchView"});
+        EXPECT_NE(report.FindObject("Page1"), nullptr);
+        EXPECT_EQ(report.FindObject("Y"), nullptr);
+        EXPECT_TRUE(boxes.isEmpty());
+    }
+    {
+        TfrxReport report;
+        try {
+            loadReport(report, bad, simReThrow);
+            ADD_FAILURE();
+        } catch (const Error &e) {
+            EXPECT_EQ(e.message(),
+                      QStringLiteral("The following error(s) have occured:\r\nCannot find class TfrxNoSuchView\r\n"));
+        }
+        EXPECT_NE(report.FindObject("Page1"), nullptr);
+    }
+    {
+        TfrxReport report;
+        loadReport(report, bad, simMessageBoxes);
+        ASSERT_EQ(boxes.size(), 1);
+        EXPECT_EQ(boxes[0], QStringLiteral("Error: The following error(s) have occured:\r\nCannot find class TfrxNoSuchView\r\n"));
+    }
+}
+
+TEST_F(TemplateTest, MalformedXmlLeavesOnlyTheDataPage)
+{
+    TfrxReport report;
+    new TfrxReportPage(&report);
+    loadReport(report, doc("<TfrxReport><TfrxReportPage Name=\"P\""), simSilent);
+    EXPECT_EQ(report.Errors(), QStringList{"Invalid file format"});
+    ASSERT_EQ(report.Objects().size(), 1);
+    EXPECT_NE(dynamic_cast<TfrxDataPage *>(report.Objects()[0]), nullptr);
+}
+
+TEST_F(TemplateTest, PasswordIsStoredLoweredByTenAndChecked)
+{
+    TfrxReport report;
+    report.ReportOptions()->Password = QStringLiteral("pass");
+    const QByteArray bytes = saveReport(report);
+    EXPECT_TRUE(bytes.contains("ReportOptions.Password=\"fWii\"")) << bytes.constData();
+    EXPECT_EQ(report.ReportOptions()->Password, QStringLiteral("pass"));
+    EXPECT_EQ(report.ReportOptions()->PrevPassword, QStringLiteral("pass"));
+
+    // Refused without a prompt: the report is cleared.
+    new TfrxReportPage(&report);
+    loadReport(report, bytes, simSilent);
+    EXPECT_EQ(report.Errors(), QStringList{"Invalid password"});
+    EXPECT_TRUE(report.Objects().isEmpty());
+
+    // The host's answer.
+    int asked = 0;
+    report.OnGetPassword = [&](TfrxReport *, QString &answer) {
+        ++asked;
+        answer = QStringLiteral("pass");
+        return true;
+    };
+    loadReport(report, bytes, simSilent);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(report.Errors().isEmpty());
+    EXPECT_EQ(report.ReportOptions()->Password, QStringLiteral("pass"));
+    EXPECT_FALSE(report.Objects().isEmpty()); // the data page
+
+    // A wrong answer in simReThrow raises and still clears.
+    report.OnGetPassword = [](TfrxReport *, QString &answer) {
+        answer = QStringLiteral("nope");
+        return true;
+    };
+    EXPECT_THROW(loadReport(report, bytes, simReThrow), Error);
+    EXPECT_TRUE(report.Objects().isEmpty());
+
+    // Given in advance: no prompt.
+    report.OnGetPassword = nullptr;
+    report.ReportOptions()->HiddenPassword = QStringLiteral("pass");
+    loadReport(report, bytes, simSilent);
+    EXPECT_TRUE(report.Errors().isEmpty());
+}
+
+TEST_F(TemplateTest, RelativeParentReportIsLookedUpBesideTheChildFirst)
+{
+    const QByteArray parent = doc("<TfrxReport><TfrxReportPage Name=\"Page1\"><TfrxMasterData Name=\"MasterData1\""
+                                  " Height=\"20\" Left=\"0\" Top=\"0\" Width=\"100\" RowCount=\"1\"/>"
+                                  "</TfrxReportPage></TfrxReport>");
+    const QByteArray appParent = doc("<TfrxReport><TfrxReportPage Name=\"AppPage\"/></TfrxReport>");
+    write("app/base.fr3", appParent);
+    write("tpl/base.fr3", parent);
+    const QString child = write("tpl/child.fr3",
+                                doc("<inherited ParentReport=\"base.fr3\"><inherited Name=\"Page1\">"
+                                    "<inherited Name=\"MasterData1\" Height=\"40\"/>"
+                                    "<TfrxMemoView Name=\"Memo1\" Left=\"0\" Top=\"0\" Width=\"10\" Height=\"10\" Text=\"x\"/>"
+                                    "</inherited></inherited>"));
+    TfrxReport::SetApplicationDir(dir.filePath("app"));
+    TfrxReport report;
+    report.EngineOptions()->NewSilentMode = simSilent;
+    EXPECT_TRUE(report.LoadFromFile(child));
+    EXPECT_TRUE(report.Errors().isEmpty()) << report.Errors().join('\n').toStdString();
+    EXPECT_EQ(report.FileName(), child);
+    EXPECT_EQ(report.ParentReport(), QStringLiteral("base.fr3"));
+    EXPECT_EQ(report.FindObject("AppPage"), nullptr);
+    auto *band = dynamic_cast<TfrxMasterData *>(report.FindObject("MasterData1"));
+    ASSERT_NE(band, nullptr);
+    EXPECT_DOUBLE_EQ(band->Height(), 40);
+    EXPECT_TRUE(band->IsAncestor());
+    EXPECT_THROW(band->SetName(QStringLiteral("Renamed")), Error);
+    TfrxComponent *memo = report.FindObject("Memo1");
+    ASSERT_NE(memo, nullptr);
+    EXPECT_FALSE(memo->IsAncestor());
+
+    // Written back as inherited elements carrying only what differs.
+    const QString saved = QString::fromUtf8(saveReport(report));
+    EXPECT_TRUE(saved.contains(QLatin1String("<inherited ParentReport=\"base.fr3\""))) << saved.toStdString();
+    EXPECT_TRUE(saved.contains(QLatin1String("<inherited Name=\"MasterData1\" Height=\"40\"/>"))) << saved.toStdString();
+    EXPECT_TRUE(saved.contains(QLatin1String("<TfrxMemoView Name=\"Memo1\"")));
+
+    // Without the file beside it, the application directory's copy is used.
+    QFile::remove(dir.filePath("tpl/base.fr3"));
+    TfrxReport again;
+    again.EngineOptions()->NewSilentMode = simSilent;
+    again.LoadFromFile(child);
+    EXPECT_NE(again.FindObject("AppPage"), nullptr);
+    TfrxReport::SetApplicationDir(QString());
+}
+
+TEST_F(TemplateTest, HostCanLoadTheParentTemplate)
+{
+    TfrxReport report;
+    QString asked;
+    report.OnLoadTemplate = [&](TfrxReport *r, const QString &name) {
+        asked = name;
+        auto *p = new TfrxReportPage(r);
+        p->SetName(QStringLiteral("FromHost"));
+    };
+    loadReport(report, doc("<inherited ParentReport=\"lib/base.fr3\"/>"));
+    EXPECT_EQ(asked, QStringLiteral("lib/base.fr3"));
+    ASSERT_NE(report.FindObject("FromHost"), nullptr);
+    EXPECT_TRUE(report.FindObject("FromHost")->IsAncestor());
+}
+
+TEST_F(TemplateTest, TemplateNamingItselfAsParentDoesNotRecurseForever)
+{
+    const QString path = write("self.fr3", doc("<inherited ParentReport=\"self.fr3\"/>"));
+    TfrxReport report;
+    report.EngineOptions()->NewSilentMode = simSilent;
+    report.LoadFromFile(path);
+    EXPECT_FALSE(report.Errors().isEmpty());
+}
+
+TEST_F(TemplateTest, SaveToFileMakesAnAbsoluteParentRelative)
+{
+    write("lib/base.fr3", doc("<TfrxReport/>"));
+    TfrxReport report;
+    report.EngineOptions()->NewSilentMode = simSilent;
+    report.SetParentReport(dir.filePath("lib/base.fr3"));
+    const QString target = dir.filePath("out/child.fr3");
+    QDir().mkpath(dir.filePath("out"));
+    report.SaveToFile(target);
+    EXPECT_EQ(report.ParentReport(), QStringLiteral("../lib/base.fr3"));
+    EXPECT_TRUE(readBytes(target).contains("ParentReport=\"../lib/base.fr3\""));
+}
+
+// Every band and view class, a script, datasets, variables, styles and a picture.
+TEST_F(TemplateTest, FullTemplateLoadsWithoutErrorsAndSavesStably)
+{
+    TfrxReport report;
+    report.EngineOptions()->NewSilentMode = simSilent;
+    ASSERT_TRUE(report.LoadFromFile(fixturePath(QStringLiteral("report/model/full.fr3")), true));
+    EXPECT_TRUE(report.Errors().isEmpty()) << report.Errors().join('\n').toStdString();
+
+    for (const char *name : {"Data", "Page1", "ReportTitle1", "ReportSummary1", "PageHeader1", "PageFooter1",
+                             "Header1", "Footer1", "MasterData1", "DetailData1", "SubdetailData1", "Data4_1",
+                             "Data5_1", "Data6_1", "GroupHeader1", "GroupFooter1", "Child1", "ColumnHeader1",
+                             "ColumnFooter1", "Overlay1", "NullBand1", "Memo1", "SysMemo1", "Line1", "Shape1",
+                             "Picture1", "Subreport1", "CheckBox1", "Page2", "Dialog1", "Q1"})
+        EXPECT_NE(report.FindObject(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(report.ScriptText.size(), 4);
+    EXPECT_EQ(report.Styles().Count(), 2);
+    EXPECT_EQ(report.Variables().Count(), 2);
+    ASSERT_EQ(report.DataSets().Count(), 1);
+    EXPECT_EQ(report.DataSets().Items(0)->DataSet(), report.FindObject("Q1"));
+    auto *title = dynamic_cast<TfrxReportTitle *>(report.FindObject("ReportTitle1"));
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->Child(), report.FindObject("Child1"));
+    auto *picture = dynamic_cast<TfrxPictureView *>(report.FindObject("Picture1"));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->Picture()->GraphicClass(), QStringLiteral("TPngImage"));
+
+    const QByteArray first = saveReport(report);
+    TfrxReport again;
+    loadReport(again, first, simSilent);
+    EXPECT_TRUE(again.Errors().isEmpty()) << again.Errors().join('\n').toStdString();
+    const QByteArray second = saveReport(again);
+    if (first != second) {
+        writeBytes(dir.filePath("first.fr3"), first);
+        writeBytes(dir.filePath("second.fr3"), second);
+        dir.setAutoRemove(false);
+        ADD_FAILURE() << "saves differ, see " << dir.path().toStdString();
+    }
+}
+
+// Damaged templates: the loader lists what it could not read and never crashes.
+TEST_F(TemplateTest, MutatedTemplatesLoadWhatTheyCan)
+{
+    const QByteArray base = readBytes(fixturePath(QStringLiteral("report/model/full.fr3")));
+    ASSERT_FALSE(base.isEmpty());
+    QRandomGenerator rng(20261210);
+    const char alphabet[] = "<>/\"=& #;0123456789.,-_abcXYZTfrx\r\n";
+    for (int round = 0; round < 300; ++round) {
+        QByteArray bytes = base;
+        const int edits = 1 + int(rng.bounded(8));
+        for (int e = 0; e < edits; ++e) {
+            const int pos = int(rng.bounded(bytes.size()));
+            switch (rng.bounded(3)) {
+            case 0: bytes[pos] = alphabet[rng.bounded(int(sizeof(alphabet) - 1))]; break;
+            case 1: bytes.remove(pos, 1 + int(rng.bounded(20))); break;
+            default: bytes.insert(pos, bytes.mid(int(rng.bounded(bytes.size())), int(rng.bounded(40)))); break;
+            }
+        }
+        TfrxReport report;
+        loadReport(report, bytes, simSilent);
+        // Whatever loaded can be saved and read again.
+        TfrxReport again;
+        loadReport(again, saveReport(report), simSilent);
+    }
+    SUCCEED();
+}
+
+} // namespace
