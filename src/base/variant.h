@@ -69,6 +69,8 @@ public:
     bool isOrdinal() const; // Boolean, Int32, Int64
     bool isArray() const { return m_kind == Kind::Array; }
     bool isObject() const { return m_kind == Kind::Object; }
+    // The value of an Int32 variant without conversion; only after checking kind().
+    int int32Value() const { return int(m_v.i); }
 
     // Conversions follow Delphi: they raise EVariantError when the value has no such form
     // (Null to a number, "abc" to a number). Texts are read and written with the given

@@ -75,6 +75,31 @@ Variant TOpNode<OP>::Eval()
     } else {
         Variant l = evalNode(Left);
         Variant r = evalNode(Right);
+        // Two 32-bit integers are the common case in templates; skip the general variant rules.
+        if (l.kind() == Variant::Kind::Int32 && r.kind() == Variant::Kind::Int32) {
+            const int a = l.int32Value();
+            const int b = r.int32Value();
+            if constexpr (OP == opGreat)
+                return Variant(a > b);
+            else if constexpr (OP == opLess)
+                return Variant(a < b);
+            else if constexpr (OP == opLessEq)
+                return Variant(a <= b);
+            else if constexpr (OP == opGreatEq)
+                return Variant(a >= b);
+            else if constexpr (OP == opNonEq)
+                return Variant(a != b);
+            else if constexpr (OP == opEq)
+                return Variant(a == b);
+            else if constexpr (OP == opMul) {
+                const qint64 m = qint64(a) * b;
+                if (m >= INT32_MIN && m <= INT32_MAX)
+                    return Variant(int(m));
+            } else if constexpr (OP == opMod || OP == opDivInt) {
+                if (b != 0 && !(b == -1 && a == INT32_MIN))
+                    return Variant(OP == opMod ? a % b : a / b);
+            }
+        }
         if constexpr (OP == opGreat)
             return Variant(var::greater(l, r));
         else if constexpr (OP == opLess)
@@ -89,7 +114,7 @@ Variant TOpNode<OP>::Eval()
             return Variant(var::equals(l, r));
         else if constexpr (OP == opPlus) {
             if (l.kind() == Variant::Kind::Int32 && r.kind() == Variant::Kind::Int32) {
-                const qint64 s = qint64(l.toInt()) + r.toInt();
+                const qint64 s = qint64(l.int32Value()) + r.int32Value();
                 if (s >= INT32_MIN && s <= INT32_MAX)
                     return Variant(int(s));
             }
@@ -100,7 +125,7 @@ Variant TOpNode<OP>::Eval()
             return var::add(l, r);
         } else if constexpr (OP == opMinus) {
             if (l.kind() == Variant::Kind::Int32 && r.kind() == Variant::Kind::Int32) {
-                const qint64 s = qint64(l.toInt()) - r.toInt();
+                const qint64 s = qint64(l.int32Value()) - r.int32Value();
                 if (s >= INT32_MIN && s <= INT32_MAX)
                     return Variant(int(s));
             }
@@ -241,13 +266,15 @@ TfsOperandNode::TfsOperandNode(const Variant &value) : Value(value)
 
 TfsDesignatorNode::TfsDesignatorNode(TfsDesignator *designator) : Designator(designator)
 {
+    if (auto *v = dynamic_cast<TfsVariableDesignator *>(designator))
+        FastVar = v->Var;
     Typ = designator->Typ;
     TypeName = designator->TypeName;
 }
 
 TfsDesignatorNode::~TfsDesignatorNode() { delete Designator; }
 
-Variant TfsDesignatorNode::Eval() { return Designator->GetValue(); }
+Variant TfsDesignatorNode::Eval() { return FastVar ? FastVar->GetValue() : Designator->GetValue(); }
 
 TfsSetExpression::~TfsSetExpression()
 {
@@ -606,7 +633,7 @@ void TfsAssignPlusStmt::Execute()
         }
         const Variant cur = Var->GetValue();
         if (cur.kind() == Variant::Kind::Int32 && e.kind() == Variant::Kind::Int32) {
-            const qint64 s = qint64(cur.toInt()) + e.toInt();
+            const qint64 s = qint64(cur.int32Value()) + e.int32Value();
             if (s >= INT32_MIN && s <= INT32_MAX) {
                 Var->SetValue(Variant(int(s)));
                 return;

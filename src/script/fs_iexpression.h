@@ -49,6 +49,7 @@ public:
     int Priority() const override { return 0; }
     Variant Eval() override;
     TfsDesignator *Designator;
+    TfsCustomVariable *FastVar = nullptr; // a single plain variable is read directly
 };
 
 // A set constructor; a null entry between two expressions marks a range.

@@ -241,13 +241,19 @@ void TfsVariable::SetValue(const Variant &value)
         return;
     switch (Typ) {
     case fvtInt:
-        m_value = value.kind() == Variant::Kind::Int32 ? value : Variant(value.toInt());
+        if (value.kind() == Variant::Kind::Int32)
+            m_value = value;
+        else
+            m_value = Variant(value.toInt());
         break;
     case fvtBool:
         m_value = Variant(value.toBool());
         break;
     case fvtFloat:
-        m_value = value.kind() == Variant::Kind::Double ? value : Variant(value.toDouble());
+        if (value.kind() == Variant::Kind::Double)
+            m_value = value;
+        else
+            m_value = Variant(value.toDouble());
         break;
     case fvtString:
         m_value = Variant(value.toString());
