@@ -3,6 +3,8 @@
 #include "script/fs_iinterpreter.h"
 #include "script/fs_messages.h"
 
+#include <QBuffer>
+
 #include <gtest/gtest.h>
 
 using namespace tw;
@@ -455,4 +457,70 @@ TEST(Interpreter, BadScriptsFailCleanly)
     TfsScript s;
     ASSERT_TRUE(compileScript(s, QStringLiteral("var a: array[1..2] of Integer; begin a[5] := 1; end.")));
     EXPECT_THROW(s.Execute(), EVariantError);
+}
+
+TEST(Interpreter, EvaluateSeesTheLocalsOfTheRunningProcedure)
+{
+    TfsScript s;
+    tw::test::addBaseTypes(s);
+    s.AddMethod(QStringLiteral("function Calc(e: String): Variant"),
+                [&s](Object *, const ClassInfo *, const QString &, QVector<Variant> &p) { return s.Evaluate(p[0].toString()); });
+    QString err;
+    ASSERT_TRUE(compileScript(s, QStringLiteral("var g, r: Integer;\n"
+                                                "procedure P; var loc: Integer; begin loc := 5; r := Calc('loc * 2 + g'); end;\n"
+                                                "begin g := 1; P; end."),
+                              QStringLiteral("RavidiReduva"), &err))
+        << err.toStdString();
+    s.Execute();
+    EXPECT_TRUE(s.Variables(QStringLiteral("r")).sameAs(Variant(11)));
+    EXPECT_EQ(s.ProgRunning, nullptr);
+}
+
+TEST(Interpreter, UnitsAndIntermediateCode)
+{
+    TfsScript s;
+    s.OnGetUnit = [](ScriptCompileTarget *, const QString &unit, QString &text) {
+        if (unit == QLatin1String("lib.pas"))
+            text = QStringLiteral("function Triple(x: Integer): Integer; begin Result := x * 3; end;\nbegin end.");
+    };
+    QString err;
+    ASSERT_TRUE(compileScript(s, QStringLiteral("uses 'lib.pas';\nvar r: Integer;\nbegin r := Triple(4); end."),
+                              QStringLiteral("RavidiReduva"), &err))
+        << err.toStdString();
+    s.Execute();
+    EXPECT_TRUE(s.Variables(QStringLiteral("r")).sameAs(Variant(12)));
+
+    // The intermediate program saved without the source builds the same program.
+    QBuffer il;
+    il.open(QIODevice::WriteOnly);
+    s.GetILCode(&il);
+    il.close();
+    TfsScript t;
+    tw::test::addBaseTypes(t);
+    il.open(QIODevice::ReadOnly);
+    ASSERT_TRUE(t.SetILCode(&il)) << t.ErrorMsg.toStdString();
+    t.Execute();
+    EXPECT_TRUE(t.Variables(QStringLiteral("r")).sameAs(Variant(12)));
+
+    // An error inside a unit names the unit.
+    TfsScript u;
+    u.OnGetUnit = [](ScriptCompileTarget *, const QString &, QString &text) { text = QStringLiteral("begin y := 1; end."); };
+    EXPECT_FALSE(compileScript(u, QStringLiteral("uses 'bad.pas';\nbegin end."), QStringLiteral("RavidiReduva"), &err));
+    EXPECT_EQ(err.toStdString(), "1:8: Undeclared identifier: 'y'");
+    EXPECT_EQ(u.ErrorUnit, QStringLiteral("bad.pas"));
+}
+
+TEST(Interpreter, TerminateInsideAProcedureStopsTheProgram)
+{
+    TfsScript s;
+    ASSERT_TRUE(compileScript(s, QStringLiteral("var n, after: Integer;\n"
+                                                "procedure Loop; begin while True do n := n + 1; end;\n"
+                                                "begin Loop; after := 1; end.")));
+    s.OnRunLine = [](TfsScript *sender, const QString &, const QString &) {
+        if (sender->Variables(QStringLiteral("n")).toInt() >= 10)
+            sender->Terminate();
+    };
+    s.Execute();
+    EXPECT_TRUE(s.Variables(QStringLiteral("n")).sameAs(Variant(10)));
+    EXPECT_TRUE(s.Variables(QStringLiteral("after")).sameAs(Variant(0)));
 }
