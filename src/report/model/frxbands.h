@@ -135,7 +135,8 @@ class TfrxDataBand : public TfrxBand {
     QString OnMasterDetail;
 
     // The private counting dataset: made by CreateVirtualDataSet when that is set (the
-    // datasets code installs it), its count kept by SetVirtualRecordCount.
+    // datasets code installs it; the dataset must have no owner, the band frees it), its
+    // count kept by SetVirtualRecordCount.
     TfrxDataSet *VirtualDataSet() const { return m_virtualDataSet.get(); }
     static std::function<TfrxDataSet *(TfrxDataBand *)> CreateVirtualDataSet;
     static std::function<void(TfrxDataSet *, int)> SetVirtualRecordCount;

@@ -24,9 +24,10 @@ bool isValidIdent(const QString &name)
     if (name.isEmpty())
         return false;
     for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t c = name[i].unicode();
-        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-        const bool digit = c >= '0' && c <= '9';
+        // Letters of any script: templates written on localized systems may use them.
+        const QChar c = name[i];
+        const bool letter = c.isLetter() || c == QLatin1Char('_');
+        const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
         if (!letter && !(digit && i > 0))
             return false;
     }

@@ -128,9 +128,10 @@ QString shiftPassword(const QString &text, int delta)
     return s;
 }
 
-std::mutex &loadLock()
+// Recursive: a parent template loads inside the load of its child.
+std::recursive_mutex &loadLock()
 {
-    static std::mutex m;
+    static std::recursive_mutex m;
     return m;
 }
 
@@ -707,7 +708,7 @@ void TfrxReport::LoadFromStream(QIODevice *stream)
     const bool savedOldStyle = OldStyleProgress, savedShowProgress = ShowProgress, savedStoreInDFM = StoreInDFM;
 
     {
-        std::unique_lock<std::mutex> lock(loadLock(), std::defer_lock);
+        std::unique_lock<std::recursive_mutex> lock(loadLock(), std::defer_lock);
         if (m_engineOptions.EnableThreadSafe)
             lock.lock();
         TfrxXMLSerializer s(stream);

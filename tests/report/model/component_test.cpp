@@ -169,6 +169,9 @@ TEST_F(ComponentTest, RenamingRules)
         {"1abc", "''1abc'' is not a valid component name"},
         {"a b", "''a b'' is not a valid component name"},
         {"Total_1", nullptr},
+        {"_x9", nullptr},
+        {"Итог1", nullptr},
+        {"9", "''9'' is not a valid component name"},
         {"", nullptr},
     };
     for (const Case &c : cases) {

@@ -261,6 +261,28 @@ TEST_F(TemplateTest, RelativeParentReportIsLookedUpBesideTheChildFirst)
     TfrxReport::SetApplicationDir(QString());
 }
 
+TEST_F(TemplateTest, ThreadSafeLoadOfAnInheritedTemplateCompletes)
+{
+    write("base.fr3", doc("<TfrxReport><TfrxReportPage Name=\"Page1\"/></TfrxReport>"));
+    const QString child = write("child.fr3", doc("<inherited ParentReport=\"base.fr3\"/>"));
+    TfrxReport report;
+    report.EngineOptions()->EnableThreadSafe = true;
+    report.EngineOptions()->NewSilentMode = simSilent;
+    report.LoadFromFile(child);
+    EXPECT_NE(report.FindObject("Page1"), nullptr);
+}
+
+TEST_F(TemplateTest, InfoLoadKeepsOnlyTheDescriptiveOptions)
+{
+    TfrxReport report;
+    report.ReportOptions()->Info = true;
+    loadReport(report, doc("<TfrxReport ReportOptions.Author=\"Ivanov\" ReportOptions.Name=\"Sales\">"
+                           "<TfrxReportPage Name=\"Page1\"/></TfrxReport>"));
+    EXPECT_EQ(report.ReportOptions()->Author, QStringLiteral("Ivanov"));
+    EXPECT_TRUE(report.ReportOptions()->Name.isEmpty());
+    EXPECT_TRUE(report.Objects().isEmpty());
+}
+
 TEST_F(TemplateTest, HostCanLoadTheParentTemplate)
 {
     TfrxReport report;
