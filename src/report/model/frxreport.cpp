@@ -757,7 +757,7 @@ void TfrxReport::LoadFromStream(QIODevice *stream)
     }
     bool passed = false;
     try {
-        passed = checkPassword() || Reloading || m_engineOptions.EnableThreadSafe;
+        passed = Reloading || m_engineOptions.EnableThreadSafe || checkPassword();
     } catch (...) {
         Clear();
         throw;

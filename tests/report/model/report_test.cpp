@@ -330,6 +330,25 @@ TEST_F(ReportTest, DataSetReferencesFollowTheDataset)
     EXPECT_EQ(item->DataSet(), nullptr);
 }
 
+TEST_F(ReportTest, DataBandKeepsItsCountingDatasetInStepWithRowCount)
+{
+    int lastCount = -1;
+    TfrxDataBand::CreateVirtualDataSet = [](TfrxDataBand *) -> TfrxDataSet * { return new TTestDataSet; };
+    TfrxDataBand::SetVirtualRecordCount = [&](TfrxDataSet *, int n) { lastCount = n; };
+    {
+        TfrxReport report;
+        auto *page = new TfrxReportPage(&report);
+        auto *band = new TfrxMasterData(page);
+        ASSERT_NE(band->VirtualDataSet(), nullptr);
+        EXPECT_EQ(band->VirtualDataSet()->Owner(), nullptr);
+        band->SetRowCount(5);
+        EXPECT_EQ(lastCount, 5);
+    }
+    TfrxDataBand::CreateVirtualDataSet = nullptr;
+    TfrxDataBand::SetVirtualRecordCount = nullptr;
+    EXPECT_EQ(TfrxMasterData().VirtualDataSet(), nullptr);
+}
+
 TEST_F(ReportTest, DataComponentsKeepTheirPlaceInPropData)
 {
     TfrxReport report;
