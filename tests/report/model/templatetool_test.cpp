@@ -3,6 +3,7 @@
 #include "report/model/templatetool.h"
 #include "support/testsupport.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
@@ -96,6 +97,20 @@ TEST_F(TemplateToolTest, SavesWhatLoaded)
     EXPECT_FALSE(saved.contains("TfrxWidget"));
     // The saved file is a clean template.
     EXPECT_EQ(run({out}).code, 0);
+}
+
+TEST_F(TemplateToolTest, PasswordProtectedTemplateIsNotWrittenBackEmpty)
+{
+    TfrxReport report;
+    new TfrxReportPage(&report);
+    report.ReportOptions()->Password = QStringLiteral("secret");
+    const QString in = dir.filePath("locked.fr3");
+    report.SaveToFile(in);
+    const QString out = dir.filePath("out.fr3");
+    const ToolRun r = run({in, "-o", out});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Invalid password\n"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
 }
 
 } // namespace
