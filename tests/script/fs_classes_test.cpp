@@ -301,3 +301,58 @@ end.)"));
     EXPECT_EQ(var(s, "n"), "20");
     EXPECT_EQ(var(s, "cls"), "TCollectionItem");
 }
+
+namespace {
+
+// Stands in for the report's component base: created through its class factory.
+class FakeComponent : public Object {
+    TW_OBJECT(FakeComponent)
+    explicit FakeComponent(Object *owner) : owner(owner) { ++alive; }
+    ~FakeComponent() override { --alive; }
+    Object *owner;
+    static int alive;
+};
+int FakeComponent::alive = 0;
+
+TW_DEFINE_CLASS(FakeComponent, nullptr)
+{
+    info.name = QStringLiteral("TComponent");
+    info.factory = [](Object *owner, Object *) -> Object * { return new FakeComponent(owner); };
+}
+
+} // namespace
+
+TEST_F(Classes, ComponentsComeFromTheHostFactory)
+{
+    registerClass(&FakeComponent::staticClassInfo());
+    fsSetComponentOwnerFunction([](const Object *o) -> Object * {
+        auto *c = dynamic_cast<const FakeComponent *>(o);
+        return c ? c->owner : nullptr;
+    });
+    QString err;
+    {
+        TfsScript s;
+        err = run(s, QStringLiteral(R"(
+var a, b: TComponent; sameOwner, noOwner: Boolean;
+begin
+  a := TComponent.Create(nil);
+  b := TComponent.Create(a);
+  sameOwner := b.Owner = a;
+  noOwner := a.Owner = nil;
+  b.Free;
+end.)"));
+        ASSERT_TRUE(err.isEmpty()) << err.toStdString();
+        EXPECT_EQ(var(s, "sameOwner"), "True");
+        EXPECT_EQ(var(s, "noOwner"), "True");
+        // b belongs to a, so its Free leaves it alone; a has no owner and goes.
+        EXPECT_EQ(FakeComponent::alive, 2);
+        auto *b = s.Variables(QStringLiteral("b")).toObject();
+        ASSERT_NE(b, nullptr);
+        err = run(s, QStringLiteral("begin a.Free; a.Free; end."));
+        EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+        EXPECT_EQ(FakeComponent::alive, 1);
+        delete b;
+    }
+    fsSetComponentOwnerFunction(nullptr);
+    unregisterClass(&FakeComponent::staticClassInfo());
+}
