@@ -1,7 +1,7 @@
 #include "app/commandline.h"
 #include "app/datamodule.h"
 #include "app/exportverb.h"
-#include "app/reportfacade.h"
+#include "app/modelreport.h"
 #include "app/messagesink.h"
 #include "app/processexit.h"
 #include "base/error.h"
@@ -56,7 +56,7 @@ int main(int argc, char **argv)
             return 0;
         if (exportArgs) {
             // Until the report engine is part of the build, templates load but do not prepare.
-            TemplateCheckingReportFactory reports;
+            TemplateModelReportFactory reports;
             return runExportVerb(form_dm, *exportArgs, reports);
         }
         // The main window comes here; until then a start without a verb ends after start-up.

@@ -1,37 +1,10 @@
 #include "app/reportfacade.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 namespace tw::app {
 
 QString reportEngineMissingText()
 {
     return QStringLiteral("Report engine not available: this build cannot prepare reports");
-}
-
-bool TemplateCheckingReport::LoadFromFile(const QString &FileName, bool ExceptionIfNotFound)
-{
-    m_fileName.clear();
-    const bool exists = QFileInfo(FileName).isFile();
-    if (!ExceptionIfNotFound && !exists)
-        return false;
-    QFile f(FileName);
-    if (!f.open(QIODevice::ReadOnly)) {
-        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, f.errorString()));
-    }
-    m_fileName = FileName;
-    return exists;
-}
-
-bool TemplateCheckingReport::PrepareReport(bool)
-{
-    throw Error(reportEngineMissingText());
-}
-
-void TemplateCheckingReport::savePreparedToFile(const QString &)
-{
-    throw Error(reportEngineMissingText());
 }
 
 bool isValidComponentName(const QString &name)
@@ -40,8 +13,7 @@ bool isValidComponentName(const QString &name)
         return false;
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar c = name[i];
-        const bool letter = (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-                            || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || c == QLatin1Char('_');
+        const bool letter = c.isLetter() || c == QLatin1Char('_');
         const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
         if (!letter && !(digit && i > 0))
             return false;

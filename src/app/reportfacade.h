@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "report/model/frxcomponent.h" // EComponentError, shared with the report's own names
 
 #include <QString>
 #include <QStringList>
@@ -8,9 +9,6 @@
 #include <vector>
 
 namespace tw::app {
-
-// Component names that break the owner's rules.
-TW_DECLARE_ERROR(EComponentError, Error)
 
 // A report object as the package loop uses it. The report engine provides the real one;
 // everything else the loop needs from a report goes through these calls.
@@ -35,33 +33,11 @@ public:
     virtual std::unique_ptr<ReportFacade> createReport() = 0;
 };
 
-// The report the program uses while the report engine is not part of the build: it checks
-// that a template can be opened, but cannot prepare it.
-class TemplateCheckingReport : public ReportFacade {
-public:
-    bool LoadFromFile(const QString &FileName, bool ExceptionIfNotFound) override;
-    void setSilentModeReThrow() override {}
-    bool PrepareReport(bool ClearLastReport) override;   // always raises
-    void savePreparedToFile(const QString &FileName) override; // raises: nothing prepared
-    const QString &fileName() const { return m_fileName; }
-
-private:
-    QString m_fileName;
-};
-
-class TemplateCheckingReportFactory : public ReportFactory {
-public:
-    std::unique_ptr<ReportFacade> createReport() override
-    {
-        return std::make_unique<TemplateCheckingReport>();
-    }
-};
-
 // The text of the error a report raises when it cannot be prepared in this build.
 QString reportEngineMissingText();
 
-// Whether a text is a valid component name: letters, digits and "_", not starting with
-// a digit.
+// Whether a text is a valid component name: letters (of any script), digits and "_", not
+// starting with a digit.
 bool isValidComponentName(const QString &name);
 
 // The components of the main window: the controls and parts it is made of (by name

@@ -1,0 +1,40 @@
+#include "app/modelreport.h"
+
+#include "report/model/frxclass.h"
+
+namespace tw::app {
+
+TemplateModelReport::TemplateModelReport()
+{
+    frxRegisterClasses();
+    m_report = std::make_unique<TfrxReport>();
+}
+
+TemplateModelReport::~TemplateModelReport() = default;
+
+bool TemplateModelReport::LoadFromFile(const QString &FileName, bool ExceptionIfNotFound)
+{
+    return m_report->LoadFromFile(FileName, ExceptionIfNotFound);
+}
+
+void TemplateModelReport::setSilentModeReThrow()
+{
+    m_report->EngineOptions()->NewSilentMode = simReThrow;
+}
+
+bool TemplateModelReport::PrepareReport(bool)
+{
+    throw Error(reportEngineMissingText());
+}
+
+void TemplateModelReport::savePreparedToFile(const QString &)
+{
+    throw Error(reportEngineMissingText());
+}
+
+std::unique_ptr<ReportFacade> TemplateModelReportFactory::createReport()
+{
+    return std::make_unique<TemplateModelReport>();
+}
+
+} // namespace tw::app
