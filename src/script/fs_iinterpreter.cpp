@@ -309,8 +309,21 @@ TfsProcVariable::~TfsProcVariable() { delete m_prog; }
 
 Variant TfsProcVariable::GetValue() { return Call(nullptr, 0); }
 
+namespace {
+// Script calls in progress on this thread; a runaway recursion stops with an error long
+// before the machine stack runs out.
+thread_local int callDepth = 0;
+constexpr int kMaxCallDepth = 1500;
+} // namespace
+
 Variant TfsProcVariable::Call(const Variant *args, int count, QVector<Variant> *finalParams)
 {
+    if (callDepth >= kMaxCallDepth)
+        throw EStackOverflow(QStringLiteral("Stack overflow"));
+    struct Depth {
+        Depth() { ++callDepth; }
+        ~Depth() { --callDepth; }
+    } depth;
     TfsScript *local = m_prog;
     const bool recursive = Executing;
     std::vector<Variant> saved;

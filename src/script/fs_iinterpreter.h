@@ -19,6 +19,8 @@ namespace tw {
 
 // A list index outside the list (CallFunction with more arguments than parameters).
 TW_DECLARE_ERROR(EListError, Error)
+// Script calls nested too deeply (runaway recursion): "Stack overflow".
+TW_DECLARE_ERROR(EStackOverflow, Error)
 
 enum TfsVarType {
     fvtInt, fvtBool, fvtFloat, fvtChar, fvtString, fvtClass, fvtArray, fvtVariant, fvtEnum,

@@ -524,3 +524,15 @@ TEST(Interpreter, TerminateInsideAProcedureStopsTheProgram)
     EXPECT_TRUE(s.Variables(QStringLiteral("n")).sameAs(Variant(10)));
     EXPECT_TRUE(s.Variables(QStringLiteral("after")).sameAs(Variant(0)));
 }
+
+TEST(Interpreter, RunawayRecursionIsAnError)
+{
+    TfsScript s;
+    ASSERT_TRUE(compileScript(s, QStringLiteral("var n: Integer;\nprocedure P; begin n := n + 1; P; end;\nbegin P; end.")));
+    EXPECT_THROW(s.Execute(), EStackOverflow);
+    EXPECT_GT(s.Variables(QStringLiteral("n")).toInt(), 1000);
+    // The script stays usable afterwards.
+    ASSERT_TRUE(compileScript(s, QStringLiteral("var m: Integer;\nfunction F(k: Integer): Integer; begin if k = 0 then Result := 0 else Result := 1 + F(k - 1); end;\nbegin m := F(500); end.")));
+    s.Execute();
+    EXPECT_TRUE(s.Variables(QStringLiteral("m")).sameAs(Variant(500)));
+}
