@@ -109,6 +109,8 @@ TEST_F(Library, ConversionsUnderBothLocales)
         {"BoolToStr(1 > 2)", str("0"), str("0")},
         {"VarToStr(Null)", str(""), str("")},
         {"VarToStr(12)", str("12"), str("12")},
+        {"VarToStr(1.5)", str("1.5"), str("1,5")},
+        {"VarToStr(True)", str("True"), str("True")},
         {"StrToInt(' 12 ')", Variant(12), Variant(12)},
         {"StrToInt64('9000000000')", Variant(qint64(9000000000)), Variant(qint64(9000000000))},
         {"StrToFloat('2.5')", Variant(2.5), Variant(2.5)},
