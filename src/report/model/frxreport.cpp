@@ -396,6 +396,13 @@ TfrxDataSetItem *TfrxReportDataSets::Add(TfrxDataSet *ds)
     return m_items.back().get();
 }
 
+void TfrxReportDataSets::ClearItems()
+{
+    for (auto &item : m_items)
+        m_retired.push_back(std::move(item));
+    m_items.clear();
+}
+
 TfrxDataSetItem *TfrxReportDataSets::Find(TfrxDataSet *ds) const
 {
     for (const auto &item : m_items)
@@ -725,6 +732,7 @@ void TfrxReport::LoadFromStream(QIODevice *stream)
         for (const QString &e : s.Errors())
             AddError(e);
     }
+    m_dataSets.DropRetired();
 
     ensureDataPage();
 

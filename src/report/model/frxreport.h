@@ -147,11 +147,15 @@ public:
     int Count() const override { return int(m_items.size()); }
     Object *Item(int index) const override { return Items(index); }
     Object *AddItem() override { return Add(); }
-    void ClearItems() override { Clear(); }
+    // Items replaced while reading stay alive until DropRetired: references recorded
+    // for them are resolved only at the end of the load.
+    void ClearItems() override;
+    void DropRetired() { m_retired.clear(); }
 
 private:
     TfrxReport *m_report;
     std::vector<std::unique_ptr<TfrxDataSetItem>> m_items;
+    std::vector<std::unique_ptr<TfrxDataSetItem>> m_retired;
 };
 
 // One report variable; a name beginning with a space is a category heading.

@@ -163,6 +163,29 @@ TEST_F(TemplateTest, ErrorsAreReportedBySilentMode)
     }
 }
 
+TEST_F(TemplateTest, DatasetListGivenTwiceKeepsTheLastAndResolvesIt)
+{
+    // Two Datasets entries: the first list's items are replaced while their references
+    // are still pending.
+    const QString item = QStringLiteral(" DataSet=\"Q1\" DataSetName=\"Q1\"");
+    TfrxComponentWriter w;
+    for (int i = 0; i < 2; ++i) {
+        w.WriteName(QStringLiteral("Datasets"));
+        w.WriteListBegin();
+        w.WriteListBegin();
+        w.WriteString(item);
+        w.WriteListEnd();
+        w.WriteListEnd();
+    }
+    const QByteArray bytes = doc("<TfrxReport PropData=\"") + BytesToHex(w.Data()).toLatin1()
+        + "\"><TfrxDataPage Name=\"Data\"><TTestDataSet Name=\"Q1\"/></TfrxDataPage></TfrxReport>";
+    TfrxReport report;
+    loadReport(report, bytes);
+    EXPECT_TRUE(report.Errors().isEmpty());
+    ASSERT_EQ(report.DataSets().Count(), 1);
+    EXPECT_EQ(report.DataSets().Items(0)->DataSet(), report.FindObject("Q1"));
+}
+
 TEST_F(TemplateTest, MalformedXmlLeavesOnlyTheDataPage)
 {
     TfrxReport report;
