@@ -302,6 +302,32 @@ bool TfsSetExpression::Contains(const Variant &value)
     return false;
 }
 
+Variant TfsSetExpression::ToArray()
+{
+    QVector<Variant> values;
+    const int n = int(Items.size());
+    for (int i = 0; i < n; ++i) {
+        TfsExpression *e = Items[size_t(i)];
+        if (!e)
+            continue;
+        if (i + 2 < n && !Items[size_t(i + 1)] && Items[size_t(i + 2)]) {
+            const Variant lo = e->Value();
+            const Variant hi = Items[size_t(i + 2)]->Value();
+            i += 2;
+            // Small integer ranges become their elements; anything else keeps its bounds.
+            if (lo.isOrdinal() && hi.isOrdinal() && hi.toInt64() - lo.toInt64() <= 65536) {
+                for (qint64 v = lo.toInt64(); v <= hi.toInt64(); ++v)
+                    values.append(v >= INT32_MIN && v <= INT32_MAX ? Variant(int(v)) : Variant(v));
+            } else {
+                values << lo << hi;
+            }
+        } else {
+            values.append(e->Value());
+        }
+    }
+    return Variant::arrayOf(values);
+}
+
 TfsExpression::~TfsExpression() { delete Root; }
 
 TfsDesignator *TfsExpression::SingleDesignator() const

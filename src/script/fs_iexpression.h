@@ -57,6 +57,8 @@ class TfsSetExpression {
 public:
     ~TfsSetExpression();
     bool Contains(const Variant &value);
+    // The elements as a variant array (a set passed as an argument: Format('%d', [x])).
+    Variant ToArray();
     std::vector<TfsExpression *> Items;
 };
 
@@ -65,7 +67,7 @@ public:
     explicit TfsSetNode(TfsSetExpression *set) : Set(set) {}
     ~TfsSetNode() override { delete Set; }
     int Priority() const override { return 0; }
-    Variant Eval() override { return Variant::null(); }
+    Variant Eval() override { return Set->ToArray(); }
     TfsSetExpression *Set;
 };
 

@@ -64,15 +64,32 @@ TEST(Interpreter, OperatorPrioritiesAndAssociativity)
         {"7 mod 2", Variant(1)},
         {"(a > b) and (c = 1)", Variant(true)},
         {"a in [1, 2..3]", Variant(true)},
+        {"VarToArr([c, 'x', 3..5])", Variant::arrayOf({Variant(1), Variant(QStringLiteral("x")), Variant(3), Variant(4), Variant(5)})},
         {"'ab' + 'cd'", Variant(QStringLiteral("abcd"))},
         {"1 + 2.5", Variant(3.5)},
         {"((2))", Variant(2)},
     };
     for (const Case &c : cases) {
-        Program p(QStringLiteral("var a, b, c: Integer; v: Variant;\nbegin a := 2; b := 0; c := 1; v := %1; end.")
-                      .arg(QString::fromLatin1(c.expr)));
-        ASSERT_EQ(p.error.toStdString(), std::string()) << c.expr;
-        EXPECT_TRUE(p["v"].sameAs(c.expected)) << c.expr << " gave " << p["v"].debugText().toStdString();
+        TfsScript s;
+        tw::test::addBaseTypes(s);
+        // A set constructor used as a value is an array of its elements.
+        s.AddMethod(QStringLiteral("function VarToArr(a: Variant): Variant"),
+                    [](Object *, const ClassInfo *, const QString &, QVector<Variant> &p) { return p[0]; });
+        QString err;
+        ASSERT_TRUE(compileScript(s, QStringLiteral("var a, b, c: Integer; v: Variant;\nbegin a := 2; b := 0; c := 1; v := %1; end.")
+                                         .arg(QString::fromLatin1(c.expr)),
+                                  QStringLiteral("RavidiReduva"), &err))
+            << c.expr << ": " << err.toStdString();
+        s.Execute();
+        const Variant v = s.Variables(QStringLiteral("v"));
+        if (c.expected.isArray()) {
+            ASSERT_TRUE(v.isArray()) << c.expr;
+            ASSERT_EQ(v.elementCount(), c.expected.elementCount()) << c.expr;
+            for (int i = 0; i < v.elementCount(); ++i)
+                EXPECT_TRUE(v.elements()[i].sameAs(c.expected.elements()[i])) << c.expr << " element " << i;
+        } else {
+            EXPECT_TRUE(v.sameAs(c.expected)) << c.expr << " gave " << v.debugText().toStdString();
+        }
     }
 }
 
