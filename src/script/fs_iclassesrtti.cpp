@@ -711,10 +711,8 @@ TFileStream::TFileStream(const QString &fileName, int mode)
     QIODevice::OpenMode m;
     if ((mode & 0xFF00) == fmCreate)
         m = QIODevice::ReadWrite | QIODevice::Truncate;
-    else if ((mode & 3) == fmOpenWrite)
-        m = QIODevice::WriteOnly | QIODevice::ExistingOnly;
-    else if ((mode & 3) == fmOpenReadWrite)
-        m = QIODevice::ReadWrite | QIODevice::ExistingOnly;
+    else if ((mode & 3) == fmOpenWrite || (mode & 3) == fmOpenReadWrite)
+        m = QIODevice::ReadWrite | QIODevice::ExistingOnly; // write-only would truncate
     else
         m = QIODevice::ReadOnly;
     if (!f->open(m)) {
@@ -739,7 +737,15 @@ std::vector<std::unique_ptr<TfsXMLItemObject>> &xmlViewPool()
     static std::vector<std::unique_ptr<TfsXMLItemObject>> pool;
     return pool;
 }
+// Roots belong to their documents and never move into another tree.
+QSet<const TfsXMLItem *> &documentRoots()
+{
+    static QSet<const TfsXMLItem *> roots;
+    return roots;
+}
 } // namespace
+
+TfsXMLDocumentObject::TfsXMLDocumentObject() { documentRoots().insert(m_doc.Root()); }
 
 TfsXMLItemObject::~TfsXMLItemObject()
 {
@@ -803,7 +809,11 @@ void TfsXMLItemObject::forget(TfsXMLItem *item)
     }
 }
 
-TfsXMLDocumentObject::~TfsXMLDocumentObject() { TfsXMLItemObject::forget(m_doc.Root()); }
+TfsXMLDocumentObject::~TfsXMLDocumentObject()
+{
+    TfsXMLItemObject::forget(m_doc.Root());
+    documentRoots().remove(m_doc.Root());
+}
 
 void TfsXMLDocumentObject::Clear()
 {
@@ -1228,6 +1238,8 @@ void registerXmlClasses(TfsScript *s)
             for (TfsXMLItem *p = parent; p; p = p->Parent())
                 if (p == child)
                     throw Error(QStringLiteral("An XML item cannot contain itself"));
+            if (documentRoots().contains(child))
+                throw Error(QStringLiteral("The root of a document cannot be moved"));
             if (index < 0)
                 parent->AddItem(child);
             else

@@ -218,6 +218,7 @@ private:
 
 class TfsXMLDocumentObject : public TObject {
     TW_OBJECT(TfsXMLDocumentObject)
+    TfsXMLDocumentObject();
     ~TfsXMLDocumentObject() override;
     TfsXMLDocument &Document() { return m_doc; }
     void Clear();

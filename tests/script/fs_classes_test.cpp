@@ -171,7 +171,7 @@ TEST_F(Classes, StreamsAndFiles)
     s.AddRTTI();
     s.AddVariable(QStringLiteral("dir"), QStringLiteral("String"), Variant(dir.path() + QLatin1Char('/')));
     const QString err = run(s, QStringLiteral(R"(
-var m: TMemoryStream; f: TFileStream; l: TStringList; buf, lines, msg: String; n, size, at: Integer;
+var m: TMemoryStream; f: TFileStream; l: TStringList; buf, lines, msg: String; n, size, at, keep: Integer;
 begin
   m := TMemoryStream.Create;
   m.Write('Привет, мир', 100);
@@ -180,6 +180,10 @@ begin
   n := m.Read(buf, 12);
   at := m.Seek(-3, soFromEnd);
   m.SaveToFile(dir + 'm.bin');
+  f := TFileStream.Create(dir + 'm.bin', fmOpenWrite);
+  f.Write('X', 1);
+  keep := f.Size;
+  f.Free;
   f := TFileStream.Create(dir + 'copy.txt', fmCreate);
   f.CopyFrom(m, 0);
   f.Free;
@@ -204,6 +208,7 @@ end.)"));
     EXPECT_EQ(var(s, "buf"), "Привет");
     EXPECT_EQ(var(s, "n"), "12");
     EXPECT_EQ(var(s, "at"), "17");
+    EXPECT_EQ(var(s, "keep"), "20"); // opening for writing keeps the content
     EXPECT_EQ(var(s, "lines"), "Привет, мир\r\nстрока 2\r\n");
     EXPECT_EQ(QFile(dir.filePath(QStringLiteral("lines.txt"))).size(), 20 + 2 + 14 + 2); // UTF-8 without a mark, CR LF after each line
     EXPECT_NE(var(s, "msg").find("Cannot open file"), std::string::npos) << var(s, "msg");
@@ -247,6 +252,11 @@ begin
   except
     msg := msg + '|' + ExceptionMessage;
   end;
+  try
+    e.Root.AddItem(d.Root);
+  except
+    msg := msg + '|' + ExceptionMessage;
+  end;
   d.Free; e.Free;
 end.)"));
     ASSERT_TRUE(err.isEmpty()) << err.toStdString();
@@ -255,7 +265,7 @@ end.)"));
     EXPECT_EQ(var(s, "attr"), "7 & \"8\"");
     EXPECT_EQ(var(s, "parentName"), "list");
     EXPECT_EQ(var(s, "idx"), "1");
-    EXPECT_EQ(var(s, "msg"), "XML item is no longer available|An XML item cannot contain itself");
+    EXPECT_EQ(var(s, "msg"), "XML item is no longer available|An XML item cannot contain itself|The root of a document cannot be moved");
 }
 
 TEST_F(Classes, ConstantsEnumerationsAndComponents)
