@@ -5,7 +5,9 @@
 
 #include <QDir>
 #include <QProcess>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 using namespace tw;
 using namespace tw::app;
@@ -160,4 +162,34 @@ TEST_F(ExportVerb, EmptyQueryDirectoryEndsWithItsMessage)
     EXPECT_TRUE(r.err.contains(QStringLiteral("Ошибка!: Не найдены или нет доступа к файлам запросов к БД (маска поиска ")
                                + home.file(QStringLiteral("q/")) + QStringLiteral("*.sql)")))
         << r.err.toStdString();
+}
+
+// Ctrl-C stops after the current package: no confirmation, the summary, exit code 2.
+TEST_F(ExportVerb, InterruptStopsBetweenPackages)
+{
+    query(QStringLiteral("bills.sql"),
+          "with recursive n(i) as (select 1 union all select i + 1 from n where i < 20000) "
+          "select i as bill_id1 from n where :dt1 <> :dt2");
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    p.setProcessEnvironment(env);
+    p.setReadChannel(QProcess::StandardError);
+    p.start(QStringLiteral(TARNWELL_EXE),
+            {QStringLiteral("--home"), home.path(), QStringLiteral("export"), QStringLiteral("--query"), QStringLiteral("bills"),
+             QStringLiteral("--from"), QStringLiteral("2014-01-01"), QStringLiteral("--to"), QStringLiteral("2014-01-31")});
+    p.closeWriteChannel();
+    QByteArray err;
+    while (!err.contains("Выгружено") && p.waitForReadyRead(20000))
+        err += p.readAllStandardError();
+    ASSERT_TRUE(err.contains("Выгружено")) << err.toStdString();
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    err += p.readAllStandardError();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 2) << err.toStdString();
+    const QString text = QString::fromUtf8(err);
+    EXPECT_TRUE(text.contains(QStringLiteral("Внимание: Остановить выгрузку?\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Выгружено 0/20000    За "))) << text.right(300).toStdString();
+    EXPECT_TRUE(readLog(QStringLiteral("Tarnwell.log.txt")).endsWith(QStringLiteral(" Закончили выгрузку.\r\n")));
 }
