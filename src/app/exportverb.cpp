@@ -4,7 +4,6 @@
 #include "app/exportwork.h"
 #include "app/headlessview.h"
 
-#include <QDate>
 #include <QRegularExpression>
 
 #include <cstdio>

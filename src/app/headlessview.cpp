@@ -1,6 +1,5 @@
 #include "app/headlessview.h"
 
-#include <atomic>
 #include <csignal>
 
 namespace tw::app {

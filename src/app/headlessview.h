@@ -2,7 +2,6 @@
 
 #include "app/exportview.h"
 
-#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
