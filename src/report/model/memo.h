@@ -83,6 +83,9 @@ class TfrxCustomMemoView : public TfrxStretcheable {
     const QStringList &Lines() const { return m_lines; }
     QStringList &Lines() { return m_lines; }
     void SetLines(const QStringList &lines) { m_lines = lines; }
+    // The text as scripts see it through AnsiText.
+    QString AnsiText() const { return Text(); }
+    void SetAnsiText(const QString &text) { SetText(text); }
     // The Memo property: the lines as one text.
     QString Memo() const { return Text(); }
     void SetMemo(const QString &text) { SetText(text); }

@@ -2,6 +2,7 @@
 
 #include "report/model/dialogcontrols.h"
 #include "report/model/frxpages.h"
+#include "report/model/frxreport.h"
 #include "report/model/memo.h"
 #include "report/model/picture.h"
 #include "report/model/viewsextra.h"
@@ -163,9 +164,7 @@ QString TfrxView::DataSetName() const
 void TfrxView::SetDataSetName(const QString &v)
 {
     m_dataSetName = v;
-    // A name that no longer matches the referenced dataset drops the reference.
-    if (m_dataSet && m_dataSet.get()->UserName().compare(v, Qt::CaseInsensitive) != 0)
-        m_dataSet = nullptr;
+    m_dataSet = frxFindDataSet(this, v, m_dataSet.get());
 }
 
 TW_DEFINE_CLASS(TfrxStretcheable, &TfrxView::staticClassInfo())

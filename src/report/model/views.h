@@ -53,7 +53,8 @@ class TfrxView : public TfrxReportComponent {
     void SetURL(const QString &v) { m_url = v; }
 
     // Setting the dataset names it; clearing it empties the name. While a dataset is
-    // referenced, its user name is the view's dataset name.
+    // referenced, its user name is the view's dataset name. Setting a name looks the
+    // dataset up (frxFindDataSet).
     TfrxDataSet *DataSet() const { return m_dataSet.get(); }
     void SetDataSet(TfrxDataSet *v);
     QString DataSetName() const;
@@ -61,7 +62,7 @@ class TfrxView : public TfrxReportComponent {
     const QString &DataField() const { return m_dataField; }
     void SetDataField(const QString &v) { m_dataField = v; }
     // Bound to a field of a dataset.
-    bool IsDataField() const { return !DataSetName().isEmpty() && !m_dataField.isEmpty(); }
+    bool IsDataField() const { return DataSet() && !m_dataField.isEmpty(); }
 
     // Script procedure names.
     QString OnAfterData, OnAfterPrint, OnBeforePrint, OnPreviewClick, OnPreviewDblClick;

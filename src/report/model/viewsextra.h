@@ -29,8 +29,9 @@ public:
         for (const QString &n : names) {
             auto get = [n](const T *t) { return t->keptValue(n); };
             auto set = [n](T *t, const QString &v) { t->setKeptValue(n, v); };
+            // A list the template did not carry is not written either.
             if (kind == PropKind::StringList)
-                b.stringList(n, get, set);
+                b.stringList(n, get, set).storedIf([n](const T *t) { return !t->keptValue(n).isEmpty(); });
             else
                 b.string(n, get, set);
         }

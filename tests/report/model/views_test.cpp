@@ -1,13 +1,17 @@
 #include "report/model/dialogcontrols.h"
+#include "report/model/frxpages.h"
 #include "report/model/frxreport.h"
+#include "report/model/frxstyles.h"
 #include "report/model/memo.h"
 #include "report/model/picture.h"
 #include "report/model/views.h"
 #include "report/model/viewsextra.h"
+#include "report/xml/xmldocument.h"
 #include "report/xml/xmlserializer.h"
 #include "support/testsupport.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -524,4 +528,101 @@ TEST_F(Views, EveryViewClassReadsBackWhatItWrote)
     }
     for (const ClassInfo *ci : dialogControlClasses())
         EXPECT_EQ(findClass(ci->name), ci);
+}
+
+TEST_F(Views, StyleNamedByAMemoIsAppliedWhenItExists)
+{
+    TfrxStyleItem *style = report->Styles().Add();
+    style->SetName(QStringLiteral("Header"));
+    style->SetColor(65535);
+    style->Font()->SetName(QStringLiteral("Times New Roman"));
+    style->Frame()->SetTyp(ftTop);
+
+    TfrxMemoView *m = memo(QStringLiteral("x"));
+    m->SetStyle(QStringLiteral("header"));
+    EXPECT_EQ(m->Color(), 65535);
+    EXPECT_EQ(m->Font()->Name(), QStringLiteral("Times New Roman"));
+    EXPECT_FALSE(m->ParentFont());
+    EXPECT_EQ(m->Frame()->Typ(), ftTop);
+
+    // An unknown name is kept and changes nothing.
+    m->SetStyle(QStringLiteral("Missing"));
+    EXPECT_EQ(m->Style(), QStringLiteral("Missing"));
+    EXPECT_EQ(m->Color(), 65535);
+    EXPECT_EQ(m->Frame()->Typ(), ftTop);
+}
+
+TEST_F(Views, DataSetNameFindsTheDatasetOfTheReport)
+{
+    auto *ds = make<TfrxDataSet>(QStringLiteral("CUST"));
+    TfrxMemoView *m = memo();
+    m->SetDataSetName(QStringLiteral("cust"));
+    EXPECT_EQ(m->DataSet(), ds);
+    EXPECT_EQ(m->DataSetName(), QStringLiteral("CUST"));
+    // An unknown name keeps the reference; an empty one clears it.
+    m->SetDataSetName(QStringLiteral("Other"));
+    EXPECT_EQ(m->DataSet(), ds);
+    m->SetDataSetName(QString());
+    EXPECT_EQ(m->DataSet(), nullptr);
+    m->SetDataSet(ds);
+    delete ds;
+    EXPECT_EQ(m->DataSet(), nullptr);
+}
+
+TEST_F(Views, SubreportRecordsItselfOnItsPage)
+{
+    auto *page = new TfrxReportPage(report);
+    page->SetName(QStringLiteral("Page2"));
+    auto *sub = make<TfrxSubreport>(QStringLiteral("Subreport1"));
+    sub->SetPage(page);
+    EXPECT_EQ(page->SubReport(), sub);
+    EXPECT_TRUE(ser.ObjToXML(sub).endsWith(QLatin1String(" Page=\"Page2\"")));
+    sub->SetPage(nullptr);
+    EXPECT_EQ(page->SubReport(), nullptr);
+    sub->SetPage(page);
+    delete sub;
+    EXPECT_EQ(page->SubReport(), nullptr);
+}
+
+namespace {
+
+// Every element below `item` whose object is a view or a dialog control, with its object.
+void collectKept(TfrxXMLItem *item, TfrxReport *report, QList<QPair<TfrxXMLItem *, TfrxComponent *>> &out)
+{
+    for (int i = 0; i < item->Count(); ++i) {
+        TfrxXMLItem *child = item->Items(i);
+        TfrxComponent *c = report->FindObject(child->GetProp(QStringLiteral("Name")));
+        if (dynamic_cast<TfrxView *>(c) || dynamic_cast<TfrxDialogControl *>(c))
+            out.append({child, c});
+        collectKept(child, report, out);
+    }
+}
+
+} // namespace
+
+TEST_F(Views, TemplateWithControlsAndOtherViewsKeepsTheirAttributes)
+{
+    registerClass(&TfrxReportPage::staticClassInfo());
+    registerClass(&TfrxDialogPage::staticClassInfo());
+    QFile file(test::fixturePath(QStringLiteral("report/model/views/keptclasses.fr3")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    TfrxXMLDocument doc;
+    doc.LoadFromStream(&file);
+    ser.ReadRootComponent(report, doc.Root());
+    EXPECT_TRUE(ser.Errors().isEmpty()) << u8(ser.Errors().join(QLatin1Char('\n')));
+
+    QList<QPair<TfrxXMLItem *, TfrxComponent *>> kept;
+    collectKept(doc.Root(), report, kept);
+    ASSERT_EQ(kept.size(), 8);
+    for (const auto &[item, c] : kept)
+        EXPECT_EQ(u8(QLatin1String("Name=\"") + c->Name() + QLatin1Char('"') + ser.ObjToXML(c)), u8(item->Text()));
+
+    auto *sub = dynamic_cast<TfrxSubreport *>(report->FindObject(QStringLiteral("Subreport1")));
+    ASSERT_NE(sub, nullptr);
+    ASSERT_NE(sub->Page(), nullptr);
+    EXPECT_EQ(sub->Page()->Name(), QStringLiteral("Page2"));
+    EXPECT_EQ(sub->Page()->SubReport(), sub);
+    auto *edit = dynamic_cast<TfrxEditControl *>(report->FindObject(QStringLiteral("Edit1")));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->Font()->Name(), QStringLiteral("Tahoma"));
 }
