@@ -29,6 +29,13 @@ QSet<const Object *> &scriptCreated()
     return set;
 }
 
+// Addresses a script's Free released; ClassName and the like refuse them.
+QSet<const Object *> &freedObjects()
+{
+    static QSet<const Object *> set;
+    return set;
+}
+
 std::function<Object *(const Object *)> &ownerFunction()
 {
     static std::function<Object *(const Object *)> f;
@@ -96,7 +103,11 @@ TW_DEFINE_CLASS(TFileStream, &TStream::staticClassInfo()) {}
 TW_DEFINE_CLASS(TfsXMLItemObject, &TObject::staticClassInfo()) { info.name = QStringLiteral("TfsXMLItem"); }
 TW_DEFINE_CLASS(TfsXMLDocumentObject, &TObject::staticClassInfo()) { info.name = QStringLiteral("TfsXMLDocument"); }
 
-TObject::TObject() { liveObjects().insert(this); }
+TObject::TObject()
+{
+    liveObjects().insert(this);
+    freedObjects().remove(this);
+}
 
 TObject::~TObject() { liveObjects().remove(this); }
 
@@ -863,13 +874,17 @@ void freeObject(Object *o)
     if (!o)
         return;
     if (liveObjects().contains(o)) {
-        auto *t = dynamic_cast<TObject *>(o);
-        if (t)
+        if (auto *t = dynamic_cast<TObject *>(o)) {
             t->ScriptFree();
+            if (!liveObjects().contains(o))
+                freedObjects().insert(o);
+        }
         return;
     }
-    if (scriptCreated().remove(o))
+    if (scriptCreated().remove(o)) {
         delete o;
+        freedObjects().insert(o);
+    }
 }
 
 struct XmlItemArg {
@@ -894,6 +909,8 @@ void registerObjectClasses(TfsScript *s)
                      [](Object *inst, const ClassInfo *, const QString &, Params &) {
                          if (!inst)
                              throw Error(QStringLiteral("Access violation: the object is nil"));
+                         if (freedObjects().contains(inst))
+                             throw Error(QStringLiteral("Access violation: the object was freed"));
                          return Variant(classNameOf(inst));
                      });
     }

@@ -136,6 +136,12 @@ QString extractFilePath(const QString &name)
     return name.left(i + 1);
 }
 
+// Beyond these sizes a script asks for more memory than a report can use.
+constexpr int kMaxStringLength = 1 << 26;
+constexpr int kMaxArrayElements = 1 << 22;
+
+[[noreturn]] void outOfMemory() { throw Error(QStringLiteral("Out of memory")); }
+
 int lengthOf(const Variant &v)
 {
     if (v.isArray()) {
@@ -150,10 +156,14 @@ Variant setLength(const Variant &v, int len)
     if (len < 0)
         len = 0;
     if (v.isArray()) {
+        if (qint64(len) * qMax(1, v.elementCount() / qMax(1, lengthOf(v))) > kMaxArrayElements)
+            outOfMemory();
         Variant r = v;
         r.redim(r.bound(1).low + len - 1);
         return r;
     }
+    if (len > kMaxStringLength)
+        outOfMemory();
     QString s = v.toText();
     if (len <= s.size())
         s.truncate(len);
@@ -198,6 +208,7 @@ Variant varArrayCreate(const Variant &boundsArg, int typ)
     if (b.isEmpty() || b.size() % 2 != 0)
         throw EVariantError(QStringLiteral("Invalid variant array bounds"));
     QVector<Variant::Bound> bounds;
+    qint64 count = 1;
     for (int i = 0; i < b.size(); i += 2) {
         Variant::Bound bd;
         bd.low = b[i].toInt();
@@ -205,6 +216,9 @@ Variant varArrayCreate(const Variant &boundsArg, int typ)
         if (bd.high < bd.low - 1)
             throw EVariantError(QStringLiteral("Invalid variant array bounds"));
         bounds.append(bd);
+        count *= qint64(bd.high) - bd.low + 1;
+        if (count > kMaxArrayElements)
+            outOfMemory();
     }
     Variant a = Variant::array(bounds);
     const Variant zero = zeroOf(typ);

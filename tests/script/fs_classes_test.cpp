@@ -125,6 +125,7 @@ TEST_F(Classes, ListErrorsAndFreedObjects)
         {"l := TStringList.Create; l.Sorted := True; l.Insert(0, 'a');", "Operation not allowed on sorted list"},
         {"l := TStringList.Create; l.Free; l.Add('x');", "Access violation: the object was freed"},
         {"l := TStringList.Create; l.Free; l.Free; s := 'ok';", nullptr},
+        {"l := TStringList.Create; l.Free; s := l.ClassName;", "Access violation: the object was freed"},
         {"l := nil; l.Add('x');", "Access violation: the object is nil"},
         {"l := TStringList.Create; l.Assign(TCollection.Create);", "Cannot assign a TCollection to a TStringList"},
     };

@@ -243,11 +243,17 @@ TEST_F(Library, FormatSpecifiers)
 // Set constructors as array arguments, the way templates call Format and VarArrayCreate.
 TEST_F(Library, ArrayLiteralArguments)
 {
-    if (!eval(QStringLiteral("[1, 2]")).isArray())
-        GTEST_SKIP() << "the interpreter does not yet evaluate [a, b] to an array";
     FormatSettings::setCurrent(FormatSettings::russian());
     EXPECT_TRUE(eval(QStringLiteral("Format('%d-%s-%.2f', [5, 'a', 1.5])")).sameAs(str("5-a-1,50")));
+    EXPECT_TRUE(eval(QStringLiteral("Format('%1:s %0:d', [7, 'x'])")).sameAs(str("x 7")));
     EXPECT_TRUE(eval(QStringLiteral("Length(VarArrayCreate([0, 4], varInteger))")).sameAs(Variant(5)));
+    EXPECT_TRUE(eval(QStringLiteral("VarArrayCreate([1, 2, 0, 3], varVariant)")).isArray());
+    QString err;
+    eval(QStringLiteral("VarArrayCreate([0, 100000000], varVariant)"), &err);
+    EXPECT_EQ(err.toStdString(), "Out of memory");
+    TfsScript t;
+    EXPECT_FALSE(run(t, QStringLiteral("var s: String;\nbegin SetLength(s, 2147483647); end."), &err));
+    EXPECT_EQ(err.toStdString(), "Out of memory");
 }
 
 TEST_F(Library, FormatMaskText)
@@ -504,4 +510,54 @@ TEST_F(Library, DeclarationsAreRegisteredAsWritten)
     ASSERT_NE(dt, nullptr);
     EXPECT_EQ(dt->Typ, fvtFloat);
     EXPECT_TRUE(s.Variables(QStringLiteral("nil")).sameAs(Variant(0)));
+}
+
+// Every registered function and method, given values of every kind (and no object or the
+// wrong one), either answers or raises a script error; none crashes.
+TEST_F(Library, BadArgumentsRaiseErrors)
+{
+    TfsScript s;
+    s.AddRTTI();
+    Object *const list = s.FindClass(QStringLiteral("TList")) ? new TList : nullptr;
+    const Variant values[] = {
+        Variant::null(), Variant(), Variant(QStringLiteral("abc")), Variant(QString()), Variant(1e308),
+        Variant(-1e308), Variant(-1), Variant(2147483647), Variant(true),
+        Variant::arrayOf({Variant(0), Variant(2147483647)}), Variant::fromObject(nullptr), Variant::fromObject(list),
+    };
+    std::vector<TfsMethodHelper *> methods;
+    for (int i = 0; i < s.Count(); ++i) {
+        if (auto *m = dynamic_cast<TfsMethodHelper *>(s.GetItem(i)))
+            methods.push_back(m);
+        if (auto *c = dynamic_cast<TfsClassVariable *>(s.GetItem(i)))
+            for (int k = 0; k < c->MembersCount(); ++k)
+                if (auto *m = dynamic_cast<TfsMethodHelper *>(c->GetMembers(k)))
+                    methods.push_back(m);
+    }
+    ASSERT_GT(methods.size(), size_t(60));
+    auto *freeMethod = dynamic_cast<TfsMethodHelper *>(s.FindClass(QStringLiteral("TObject"))->Find(QStringLiteral("Free")));
+    ASSERT_NE(freeMethod, nullptr);
+    for (TfsMethodHelper *m : methods) {
+        // Free would release the list the other calls use.
+        if (!m->OnCall || m->UpperName() == QLatin1String("FREE"))
+            continue;
+        // Constructors of file streams would create files named after the values.
+        if (m->Typ == fvtConstructor && m->Count() > 0)
+            continue;
+        for (const Variant &v : values) {
+            for (Object *inst : {static_cast<Object *>(nullptr), list}) {
+                QVector<Variant> params(m->Count(), v);
+                if (m->IndexMethod)
+                    params.append(v);
+                try {
+                    const Variant r = m->OnCall(inst, m->ClassRef, m->UpperName(), params);
+                    if (m->Typ == fvtConstructor) {
+                        QVector<Variant> none;
+                        freeMethod->OnCall(r.toObject(), nullptr, QStringLiteral("FREE"), none);
+                    }
+                } catch (const Error &) {
+                }
+            }
+        }
+    }
+    delete list;
 }
