@@ -763,7 +763,8 @@ private:
 
     bool classDescends(const QString &s, const QString &t) const
     {
-        if (s.compare(t, Qt::CaseInsensitive) == 0)
+        // Every class descends from TObject, registered with that ancestor or not.
+        if (s.compare(t, Qt::CaseInsensitive) == 0 || t.compare(QLatin1String("TObject"), Qt::CaseInsensitive) == 0)
             return true;
         TfsClassVariable *c = m_script->FindClass(s);
         for (int depth = 0; c && depth < 64; ++depth) {

@@ -27,12 +27,54 @@ public:
     int Priority() const override { return fsOperatorPriority(OP); }
     TfsOperatorType Op() const override { return OP; }
     Variant Eval() override;
+    bool EvalInt(int &out) override;
     bool ShortCircuit = false;
 };
 
 template <TfsOperatorType OP>
+bool TOpNode<OP>::EvalInt(int &out)
+{
+    if constexpr (OP == opUnMinus) {
+        int a;
+        if (!Left || !Left->EvalInt(a) || a == INT32_MIN)
+            return false;
+        out = -a;
+        return true;
+    } else if constexpr (OP == opPlus || OP == opMinus || OP == opMul || OP == opMod || OP == opDivInt) {
+        int a;
+        int b;
+        if (!Left || !Right || !Left->EvalInt(a) || !Right->EvalInt(b))
+            return false;
+        qint64 r;
+        if constexpr (OP == opPlus)
+            r = qint64(a) + b;
+        else if constexpr (OP == opMinus)
+            r = qint64(a) - b;
+        else if constexpr (OP == opMul)
+            r = qint64(a) * b;
+        else {
+            if (b == 0 || (b == -1 && a == INT32_MIN))
+                return false;
+            r = OP == opMod ? a % b : a / b;
+        }
+        if (r < INT32_MIN || r > INT32_MAX)
+            return false;
+        out = int(r);
+        return true;
+    } else {
+        (void)out;
+        return false;
+    }
+}
+
+template <TfsOperatorType OP>
 Variant TOpNode<OP>::Eval()
 {
+    if constexpr (OP == opPlus || OP == opMinus || OP == opMul || OP == opMod || OP == opDivInt || OP == opUnMinus) {
+        int r;
+        if (Typ == fvtInt && EvalInt(r))
+            return Variant(r);
+    }
     if constexpr (OP == opNot)
         return var::logicalNot(evalNode(Left));
     else if constexpr (OP == opUnMinus)

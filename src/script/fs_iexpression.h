@@ -25,6 +25,9 @@ public:
     virtual int Priority() const = 0;
     virtual Variant Eval() = 0;
     virtual TfsOperatorType Op() const { return opNone; }
+    // The value when it is a 32-bit integer that needs no variant rules (no overflow, no
+    // calls, no conversions); false otherwise. Never has side effects.
+    virtual bool EvalInt(int &) { return false; }
 
     TfsExpressionNode *Left = nullptr;
     TfsExpressionNode *Right = nullptr;
@@ -39,6 +42,13 @@ public:
     explicit TfsOperandNode(const Variant &value);
     int Priority() const override { return 0; }
     Variant Eval() override { return Value; }
+    bool EvalInt(int &out) override
+    {
+        if (Value.kind() != Variant::Kind::Int32)
+            return false;
+        out = Value.int32Value();
+        return true;
+    }
     Variant Value;
 };
 
@@ -48,6 +58,13 @@ public:
     ~TfsDesignatorNode() override;
     int Priority() const override { return 0; }
     Variant Eval() override;
+    bool EvalInt(int &out) override
+    {
+        if (!FastVar || FastVar->OnGetVarValue || FastVar->RawValue().kind() != Variant::Kind::Int32)
+            return false;
+        out = FastVar->RawValue().int32Value();
+        return true;
+    }
     TfsDesignator *Designator;
     TfsCustomVariable *FastVar = nullptr; // a single plain variable is read directly
 };

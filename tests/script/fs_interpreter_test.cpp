@@ -68,6 +68,11 @@ TEST(Interpreter, OperatorPrioritiesAndAssociativity)
         {"'ab' + 'cd'", Variant(QStringLiteral("abcd"))},
         {"1 + 2.5", Variant(3.5)},
         {"((2))", Variant(2)},
+        {"2147483647 + c", Variant(qint64(2147483648LL))},
+        {"-2147483647 - c - c", Variant(qint64(-2147483649LL))},
+        {"-7 mod 2", Variant(-1)},
+        {"7 div (-c) * 2", Variant(-14)},
+        {"a * 3 - b * 2 + (-c)", Variant(5)},
     };
     for (const Case &c : cases) {
         TfsScript s;
