@@ -1,17 +1,29 @@
 #include "app/commandline.h"
 #include "app/datamodule.h"
 #include "app/exportverb.h"
-#include "app/modelreport.h"
+#include "app/exportwork.h"
+#include "app/gui/logindialog.h"
+#include "app/gui/mainform.h"
+#include "app/gui/qtmessagesink.h"
 #include "app/messagesink.h"
+#include "app/modelreport.h"
 #include "app/processexit.h"
 #include "base/error.h"
 #include "db/database.h"
+#include "report/model/templatetool.h"
+#include "script/fs_scripttool.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QTextStream>
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace {
+
+using namespace tw::app;
+using namespace tw::app::gui;
 
 void printErr(const QString &text)
 {
@@ -20,47 +32,46 @@ void printErr(const QString &text)
     std::fflush(stderr);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+QStringList argumentsOf(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    using namespace tw::app;
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return args;
+}
 
-    QString why;
-    const auto cl = parseCommandLine(app.arguments().mid(1), &why);
-    if (!cl) {
-        printErr(QStringLiteral("tarnwell: ") + why + QLatin1Char('\n') + usageText());
-        return 1;
-    }
+QString programDir(const CommandLine &cl)
+{
+    return cl.home.isEmpty() ? QCoreApplication::applicationDirPath() : cl.home;
+}
 
-    std::optional<ExportArgs> exportArgs;
-    if (cl->verb == QLatin1String("export")) {
-        exportArgs = parseExportArgs(cl->verbArgs, &why);
-        if (!exportArgs) {
-            printErr(QStringLiteral("tarnwell: ") + why + QLatin1Char('\n') + usageText());
-            return 1;
-        }
-    }
+// Tools for template and script authors: no settings, no database.
+int runTool(const CommandLine &cl)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int rc = cl.verb == QLatin1String("script") ? tw::runScriptTool(cl.verbArgs, out, err)
+                                                      : tw::runTemplateTool(cl.verbArgs, out, err);
+    out.flush();
+    err.flush();
+    return rc;
+}
 
+int runHeadless(const CommandLine &cl, const std::optional<ExportArgs> &exportArgs)
+{
     StderrMessageSink messages;
     tw::db::TerminalLoginPrompt loginPrompt;
     StartupEnvironment env;
-    env.programDir = cl->home.isEmpty() ? QCoreApplication::applicationDirPath() : cl->home;
+    env.programDir = programDir(cl);
     env.messages = &messages;
     env.loginPrompt = &loginPrompt;
 
     try {
         Tform_dm form_dm(std::move(env));
-        if (cl->verb == QLatin1String("check"))
-            return 0;
-        if (exportArgs) {
-            // Until the report engine is part of the build, templates load but do not prepare.
-            TemplateModelReportFactory reports;
-            return runExportVerb(form_dm, *exportArgs, reports);
-        }
-        // The main window comes here; until then a start without a verb ends after start-up.
-        return 0;
+        if (!exportArgs)
+            return 0; // check: start-up succeeded
+        TemplateModelReportFactory reports;
+        return runExportVerb(form_dm, *exportArgs, reports);
     } catch (const ProcessExit &e) {
         return e.exitCode;
     } catch (const tw::Error &e) {
@@ -70,4 +81,82 @@ int main(int argc, char **argv)
         messages.showMessage(errorCaption(), QString::fromLocal8Bit(e.what()));
         return 1;
     }
+}
+
+int runWindow(const CommandLine &cl)
+{
+    QtMessageSink messages;
+    LoginDialog loginPrompt;
+    StartupEnvironment env;
+    env.programDir = programDir(cl);
+    env.messages = &messages;
+    env.loginPrompt = &loginPrompt;
+
+    try {
+        Tform_dm form_dm(std::move(env));
+        TForm1 form1;
+        messages.setParent(&form1);
+        TemplateModelReportFactory reports;
+        ExportWork work(form_dm, form1, reports);
+
+        // An exception must not cross a Qt event handler: an ending requested from inside
+        // one (the empty query directory on show) is kept here and acted on by the caller.
+        std::optional<int> exitCode;
+        auto guarded = [&](const std::function<void()> &action) {
+            try {
+                action();
+            } catch (const ProcessExit &e) {
+                exitCode = e.exitCode;
+                QCoreApplication::exit(e.exitCode);
+            } catch (const tw::Error &e) {
+                messages.showMessage(errorCaption(), e.message());
+            } catch (const std::exception &e) {
+                messages.showMessage(errorCaption(), QString::fromLocal8Bit(e.what()));
+            }
+        };
+        form1.setActions(ExportActions{[&] { guarded([&] { work.Ac_sqlfile(); }); },
+                                       [&] { guarded([&] { work.Ac_sqltext(); }); }});
+        form1.setErrorLogPath(form_dm.logFiles().errorLogPath());
+        form1.show();
+        if (exitCode)
+            return *exitCode;
+        const int rc = QApplication::exec();
+        return exitCode ? *exitCode : rc;
+    } catch (const ProcessExit &e) {
+        return e.exitCode;
+    } catch (const tw::Error &e) {
+        messages.showMessage(errorCaption(), e.message());
+        return 1;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QString why;
+    const auto cl = parseCommandLine(argumentsOf(argc, argv), &why);
+    if (!cl) {
+        printErr(QStringLiteral("tarnwell: ") + why + QLatin1Char('\n') + usageText());
+        return 1;
+    }
+
+    if (cl->verb.isEmpty()) {
+        QApplication app(argc, argv);
+        return runWindow(*cl);
+    }
+
+    QCoreApplication app(argc, argv);
+    if (cl->verb == QLatin1String("script") || cl->verb == QLatin1String("template"))
+        return runTool(*cl);
+
+    std::optional<ExportArgs> exportArgs;
+    if (cl->verb == QLatin1String("export")) {
+        exportArgs = parseExportArgs(cl->verbArgs, &why);
+        if (!exportArgs) {
+            printErr(QStringLiteral("tarnwell: ") + why + QLatin1Char('\n') + usageText());
+            return 1;
+        }
+    }
+    return runHeadless(*cl, exportArgs);
 }

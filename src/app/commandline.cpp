@@ -8,7 +8,8 @@ namespace {
 
 bool isKnownVerb(const QString &verb)
 {
-    return verb == QLatin1String("check") || verb == QLatin1String("export");
+    return verb == QLatin1String("check") || verb == QLatin1String("export")
+           || verb == QLatin1String("script") || verb == QLatin1String("template");
 }
 
 std::optional<CommandLine> fail(QString *error, const QString &why)
@@ -58,7 +59,14 @@ QString usageText()
         "  --home DIR   the program directory (settings file, logs); default: the executable's\n"
         "  (no verb)    start the program\n"
         "  check        run start-up without a window: exit 0 when it succeeds, else 1\n")
-           + exportUsageText();
+           + exportUsageText()
+           + QStringLiteral(
+               "  script FILE [--language NAME]\n"
+               "               compile and run a script; ShowMessage texts on stdout\n"
+               "  script --il FILE [--language NAME]\n"
+               "               print the intermediate program of a script\n"
+               "  template FILE [-o OUT]\n"
+               "               load a template, list its errors, optionally save it\n");
 }
 
 } // namespace tw::app
