@@ -406,11 +406,24 @@ private:
         } else if (n == QLatin1String("uses")) {
             const QString saved = unitName;
             unitName = item->Prop(QStringLiteral("unit"));
+            bool inline_ = false;
             for (int i = 0; i < item->Count(); ++i)
                 if (named(item->Items(i), "program")) {
+                    inline_ = true;
                     registerProcs(item->Items(i), m_script);
                     buildChildren(item->Items(i), m_script, list);
                 }
+            if (!inline_ && m_script->OnGetILUnit) {
+                QByteArray il;
+                m_script->OnGetILUnit(m_script, unitName, il);
+                if (!il.isEmpty()) {
+                    auto doc = std::make_unique<TfsXMLDocument>();
+                    doc->LoadFromBytes(il);
+                    registerProcs(doc->Root(), m_script);
+                    buildChildren(doc->Root(), m_script, list);
+                    m_unitDocs.push_back(std::move(doc));
+                }
+            }
             unitName = saved;
         } else if (n == QLatin1String("var")) {
             buildVar(item, prog, list);
@@ -1483,6 +1496,7 @@ private:
     bool m_needDeclare = true;
     QString m_text;
     std::vector<TfsCustomVariable *> m_with;
+    std::vector<std::unique_ptr<TfsXMLDocument>> m_unitDocs;
 };
 
 } // namespace fsinternal

@@ -803,7 +803,6 @@ TfsScript::~TfsScript()
     m_events.clear();
     m_statement.reset();
     m_owned.clear();
-    m_evalScripts.clear();
     for (auto &e : m_items)
         delete e.var;
     m_items.clear();
@@ -897,7 +896,6 @@ void TfsScript::clearStatements()
 void TfsScript::Clear()
 {
     clearStatements();
-    m_evalScripts.clear();
     deleteItemsIf([](TfsCustomVariable *v) { return v->AddedBy != &kRTTIMark; });
     ErrorMsg.clear();
     ErrorPos.clear();

@@ -179,7 +179,6 @@ public:
     TfsCustomVariable *ParentRef = nullptr;
     Variant ParentValue;
     TfsScript *Prog = nullptr;
-    // Registered members may be modified through a read-only step (obj.Font.Size := 1).
 };
 
 class TfsPropertyHelper : public TfsCustomHelper {
@@ -362,6 +361,7 @@ public:
 
     QStringList Lines;
     QString SyntaxType = QStringLiteral("RavidiReduva");
+    // Supplies the intermediate program of a unit that the main program names but does not contain.
     TfsGetILUnitEvent OnGetILUnit;
     TfsRunLineEvent OnRunLine;
     TfsGetVarValueEvent OnGetVarValue;
@@ -469,7 +469,6 @@ private:
     std::vector<std::unique_ptr<TfsCustomVariable>> m_owned;
     std::unique_ptr<TfsStatement> m_statement;
     std::unique_ptr<fsinternal::CodeLines> m_codeLines;
-    std::vector<std::unique_ptr<TfsScript>> m_evalScripts;
     bool m_rttiAdded = false;
 };
 

@@ -524,6 +524,29 @@ TEST(Interpreter, UnitsAndIntermediateCode)
     t.Execute();
     EXPECT_TRUE(t.Variables(QStringLiteral("r")).sameAs(Variant(12)));
 
+    // A unit the host hands over as intermediate code.
+    QBuffer unitIl;
+    unitIl.open(QIODevice::WriteOnly);
+    TfsScript lib;
+    lib.Lines = QStringList{QStringLiteral("function Triple(x: Integer): Integer; begin Result := x * 3; end; begin end.")};
+    lib.GetILCode(&unitIl);
+    QBuffer mainIl;
+    mainIl.open(QIODevice::WriteOnly);
+    mainIl.write("<?xml version=\"1.0\"?><program><uses unit=\"lib\"/><var><ident text=\"r\"/><type text=\"Integer\"/></var>"
+                 "<compoundstmt><assignstmt><dsgn><node text=\"r\"/></dsgn><expr><dsgn><node text=\"Triple\"/>"
+                 "<expr><number text=\"5\"/></expr></dsgn></expr></assignstmt></compoundstmt><types/></program>");
+    mainIl.close();
+    TfsScript v;
+    tw::test::addBaseTypes(v);
+    v.OnGetILUnit = [&unitIl](TfsScript *, const QString &unit, QByteArray &code) {
+        if (unit == QLatin1String("lib"))
+            code = unitIl.data();
+    };
+    mainIl.open(QIODevice::ReadOnly);
+    ASSERT_TRUE(v.SetILCode(&mainIl)) << v.ErrorMsg.toStdString();
+    v.Execute();
+    EXPECT_TRUE(v.Variables(QStringLiteral("r")).sameAs(Variant(15)));
+
     // An error inside a unit names the unit.
     TfsScript u;
     u.OnGetUnit = [](ScriptCompileTarget *, const QString &, QString &text) { text = QStringLiteral("begin y := 1; end."); };
