@@ -231,6 +231,7 @@ private:
                 Variant def = Variant::null();
                 if (init && init->Count()) {
                     std::unique_ptr<TfsExpression> e(buildExpression(init->Items(0), prog));
+                    at(init->Items(0));
                     def = e->Value();
                 }
                 for (int k = 0; k < idents.size(); ++k) {
@@ -301,6 +302,7 @@ private:
                 for (int j = 0; j < dim->Count(); ++j)
                     if (named(dim->Items(j), "expr")) {
                         std::unique_ptr<TfsExpression> e(buildExpression(dim->Items(j), prog));
+                        at(dim->Items(j));
                         vals << e->Value();
                     }
                 if (vals.size() >= 2)
@@ -357,6 +359,7 @@ private:
         const QString name = textOf(id);
         checkNew(name, prog);
         std::unique_ptr<TfsExpression> e(buildExpression(ex, prog));
+        at(ex);
         TfsCustomVariable *v = makeVar(name, e->Typ, e->TypeName);
         v->SetValue(e->Value());
         v->IsReadOnly = true;
@@ -1508,6 +1511,12 @@ bool TfsScript::parseIL(TfsILParser &parser)
         b.build();
     } catch (const Error &e) {
         ErrorMsg = e.message();
+        ErrorPos = b.errorPos;
+        ErrorUnit = b.unitName;
+        return false;
+    } catch (const std::exception &e) {
+        // A host callback run for a constant may raise anything.
+        ErrorMsg = QString::fromUtf8(e.what());
         ErrorPos = b.errorPos;
         ErrorUnit = b.unitName;
         return false;

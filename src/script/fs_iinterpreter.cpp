@@ -1127,6 +1127,8 @@ bool TfsScript::Compile()
             parseIL(parser);
     } catch (const Error &e) {
         ErrorMsg = e.message();
+    } catch (const std::exception &e) {
+        ErrorMsg = QString::fromUtf8(e.what());
     }
     const bool ok = ErrorMsg.isEmpty();
     if (ok)
@@ -1176,6 +1178,8 @@ void TfsScript::GetILCode(QIODevice *stream)
             parser.ILScript()->SaveToStream(stream);
     } catch (const Error &e) {
         ErrorMsg = e.message();
+    } catch (const std::exception &e) {
+        ErrorMsg = QString::fromUtf8(e.what());
     }
 }
 
@@ -1191,6 +1195,8 @@ bool TfsScript::SetILCode(QIODevice *stream)
         parseIL(parser);
     } catch (const Error &e) {
         ErrorMsg = e.message();
+    } catch (const std::exception &e) {
+        ErrorMsg = QString::fromUtf8(e.what());
     }
     return ErrorMsg.isEmpty();
 }

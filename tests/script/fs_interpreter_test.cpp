@@ -139,6 +139,33 @@ TEST(Interpreter, CompileMessages)
         EXPECT_EQ(compileError(QString::fromLatin1(c.text)), std::string(c.error)) << c.text;
 }
 
+TEST(Interpreter, ConstantsAreEvaluatedWhenCompiled)
+{
+    TfsScript s;
+    tw::test::addBaseTypes(s);
+    int calls = 0;
+    s.AddMethod(QStringLiteral("function Seed: Integer"), [&calls](Object *, const ClassInfo *, const QString &, QVector<Variant> &) {
+        ++calls;
+        return Variant(6);
+    });
+    s.AddMethod(QStringLiteral("function Broken: Integer"), [](Object *, const ClassInfo *, const QString &, QVector<Variant> &) -> Variant {
+        throw std::runtime_error("host failure");
+    });
+    QString err;
+    ASSERT_TRUE(compileScript(s, QStringLiteral("const K = Seed * 7; H = 'h' + 'i';\nvar r: Integer; t: String;\nbegin r := K; t := H; end."),
+                              QStringLiteral("RavidiReduva"), &err));
+    EXPECT_EQ(calls, 1);
+    s.Execute();
+    s.Execute();
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(s.Variables(QStringLiteral("r")).sameAs(Variant(42)));
+    EXPECT_EQ(s.Variables(QStringLiteral("t")).toString(), QStringLiteral("hi"));
+    // A constant whose evaluation fails is a compile error, not an exception.
+    EXPECT_EQ(compileError(QStringLiteral("const Z = 1 div 0;\nbegin end.")), "1:11: Division by zero");
+    EXPECT_FALSE(compileScript(s, QStringLiteral("const B = Broken;\nbegin end."), QStringLiteral("RavidiReduva"), &err));
+    EXPECT_EQ(err.toStdString(), "1:11: host failure");
+}
+
 TEST(Interpreter, MessagesFollowTheResourceTable)
 {
     fsSetMessage(QStringLiteral("SIdUndeclared"), QStringLiteral("Unknown name: "));
