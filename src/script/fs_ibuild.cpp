@@ -1349,6 +1349,14 @@ private:
             f->IsReadOnly = d->IsReadOnly;
             return f;
         }
+        if (d->Items.size() == 1 && d->Items[0]->Kind == TfsStepKind::Proc) {
+            auto *f = new TfsCallDesignator(prog);
+            f->Items = std::move(d->Items);
+            f->Typ = d->Typ;
+            f->TypeName = d->TypeName;
+            f->IsReadOnly = d->IsReadOnly;
+            return f;
+        }
         if (d->Items.size() == 2 && d->Items[0]->Kind == TfsStepKind::Variable && d->Items[1]->Kind == TfsStepKind::Helper) {
             TfsCustomVariable *v = d->Items[0]->Ref;
             TfsCustomVariable *h = d->Items[1]->Ref;

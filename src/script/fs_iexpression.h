@@ -154,6 +154,13 @@ public:
     TfsCustomVariable *Var = nullptr;
 };
 
+// A single call of a script procedure or function.
+class TfsCallDesignator : public TfsDesignator {
+public:
+    using TfsDesignator::TfsDesignator;
+    Variant GetValue() override { return callProc(Items[0].get()); }
+};
+
 // A string variable with one index.
 class TfsStringDesignator : public TfsDesignator {
 public:
