@@ -367,3 +367,25 @@ TEST(Registry, EnumsAndEnumSets)
     EXPECT_FALSE(compileScript(s, QStringLiteral("var a: TAlign; begin a := 'x'; end."), QStringLiteral("RavidiReduva"), &err));
     EXPECT_EQ(err.toStdString(), "1:27: Incompatible types: 'TAlign', 'String'");
 }
+
+TEST(Registry, NewAndDeleteInCStyleLanguages)
+{
+    Host h;
+    int freed = 0;
+    h.s.FindClass(QStringLiteral("TTestWidget"))
+        ->AddMethod(QStringLiteral("procedure Free"), [&freed](Object *o, const ClassInfo *, const QString &, QVector<Variant> &) {
+            freed += static_cast<TTestWidget *>(o)->tag();
+            return Variant();
+        });
+    QString err;
+    ASSERT_TRUE(compileScript(h.s, QStringLiteral("var o, t;\no = new TTestWidget(3);\nt = o.Tag;\ndelete o;"),
+                              QStringLiteral("JScript"), &err))
+        << err.toStdString();
+    h.s.Execute();
+    EXPECT_EQ(h.s.Variables(QStringLiteral("t")).toInt(), 3);
+    EXPECT_EQ(freed, 3);
+    EXPECT_FALSE(compileScript(h.s, QStringLiteral("var o;\no = new NoClass(1);"), QStringLiteral("JScript"), &err));
+    EXPECT_EQ(err.toStdString(), "2:16: Class type required");
+    EXPECT_FALSE(compileScript(h.s, QStringLiteral("int i;\n{ delete i; }"), QStringLiteral("R++Ivezud"), &err));
+    EXPECT_EQ(err.toStdString(), "2:10: Class type required");
+}
