@@ -389,3 +389,27 @@ TEST(Registry, NewAndDeleteInCStyleLanguages)
     EXPECT_FALSE(compileScript(h.s, QStringLiteral("int i;\n{ delete i; }"), QStringLiteral("R++Ivezud"), &err));
     EXPECT_EQ(err.toStdString(), "2:10: Class type required");
 }
+
+TEST(Registry, UnknownMembersAndMissingAncestors)
+{
+    Host h;
+    // An ancestor that is not registered: lookups stop at the class itself.
+    TfsClassVariable *orphan = h.s.AddClass(QStringLiteral("TOrphan"), QStringLiteral("TNotRegistered"));
+    orphan->AddProperty(QStringLiteral("Own"), QStringLiteral("Integer"), [](Object *, const ClassInfo *, const QString &) { return Variant(1); });
+    EXPECT_NE(orphan->Find(QStringLiteral("own")), nullptr);
+    EXPECT_EQ(orphan->Find(QStringLiteral("FindObject")), nullptr);
+
+    // A member the class does not have: a compile error, or with late binding a run-time one.
+    QString err;
+    EXPECT_FALSE(compileScript(h.s, QStringLiteral("var v: Variant; begin v := Widget.Later; end."), QStringLiteral("RavidiReduva"), &err));
+    EXPECT_EQ(err.toStdString(), "1:40: Undeclared identifier: 'Later'");
+    h.s.UseClassLateBinding = true;
+    ASSERT_TRUE(compileScript(h.s, QStringLiteral("var v: Variant; begin v := Widget.Later; end."), QStringLiteral("RavidiReduva"), &err))
+        << err.toStdString();
+    try {
+        h.s.Execute();
+        FAIL() << "no exception";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Undeclared identifier: 'Later'"));
+    }
+}
