@@ -626,3 +626,26 @@ TEST_F(Views, TemplateWithControlsAndOtherViewsKeepsTheirAttributes)
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->Font()->Name(), QStringLiteral("Tahoma"));
 }
+
+TEST_F(Views, AssignCopiesTextRecordsAndPicture)
+{
+    TfrxMemoView *m = memo(QStringLiteral("a\r\nb"));
+    m->Highlight()->SetCondition(QStringLiteral("Value > 1"));
+    m->Frame()->SetTyp(ftAllSides);
+    m->Frame()->TopLine().SetWidth(3);
+    m->SetRotation(270);
+    auto *copy = make<TfrxMemoView>(QStringLiteral("Memo2"));
+    copy->Assign(m);
+    EXPECT_EQ(copy->Lines(), m->Lines());
+    EXPECT_EQ(copy->Highlight()->Condition(), QStringLiteral("Value > 1"));
+    EXPECT_TRUE(copy->Frame()->sameValues(*m->Frame()));
+    EXPECT_EQ(copy->Rotation(), 270);
+    EXPECT_EQ(copy->Name(), QStringLiteral("Memo2"));
+
+    auto *p = make<TfrxPictureView>(QStringLiteral("Picture1"));
+    p->Picture()->LoadFromBytes(bmpFile(4, 5));
+    auto *q = make<TfrxPictureView>(QStringLiteral("Picture2"));
+    q->Assign(p);
+    EXPECT_TRUE(q->Picture()->sameAs(*p->Picture()));
+    EXPECT_EQ(q->Picture()->PixelSize(), QSize(4, 5));
+}
