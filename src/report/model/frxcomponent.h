@@ -178,6 +178,13 @@ private:
 class TfrxReportComponent : public TfrxComponent {
     TW_OBJECT(TfrxReportComponent)
     using TfrxComponent::TfrxComponent;
+
+    // Run-time steps of the engine around the output of the component.
+    virtual void BeforePrint() {}
+    virtual void GetData() {}
+    virtual void AfterPrint() {}
+    // The text the script's and the engine's text lookups see (a memo's text).
+    virtual QString GetComponentText() const { return QString(); }
 };
 
 // A reference to a component that becomes null when the component is destroyed, for
