@@ -40,7 +40,10 @@ TW_DEFINE_CLASS(TfrxDialogControl, &TfrxReportComponent::staticClassInfo())
                      "Transparent", "WantReturns", "WantTabs", "WordWrap", "OnChange", "OnClick", "OnDblClick",
                      "OnDropDown", "OnEnter", "OnExit", "OnKeyDown", "OnKeyPress", "OnKeyUp", "OnMouseDown",
                      "OnMouseMove", "OnMouseUp", "OnActivate", "OnClickCheck"}));
-    TfrxKeptAttributes::publish<C>(info, names({"Lines", "Items", "Glyph"}), PropKind::StringList);
+    TfrxKeptAttributes::publish<C>(info, names({"Lines", "Items"}), PropKind::StringList);
+    ClassBuilder<C>(info)
+        .nested(QStringLiteral("Picture"), TfrxPicture::staticClassInfo(), &C::Picture)
+        .nested(QStringLiteral("Glyph"), TfrxKeptGraphic::staticClassInfo(), &C::Glyph);
 }
 
 TfrxDialogControl::TfrxDialogControl(Component *owner) : TfrxReportComponent(owner) {}

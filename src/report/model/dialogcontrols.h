@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/model/frxcomponent.h"
+#include "report/model/picture.h"
 #include "report/model/viewsextra.h"
 
 namespace tw {
@@ -10,6 +11,14 @@ namespace tw {
 class TfrxDialogControl : public TfrxReportComponent, public TfrxKeptAttributes {
     TW_OBJECT(TfrxDialogControl)
     explicit TfrxDialogControl(Component *owner = nullptr);
+
+    // The picture of an image control and the glyph of a button.
+    TfrxPicture *Picture() const { return const_cast<TfrxPicture *>(&m_picture); }
+    TfrxKeptGraphic *Glyph() const { return const_cast<TfrxKeptGraphic *>(&m_glyph); }
+
+private:
+    TfrxPicture m_picture;
+    TfrxKeptGraphic m_glyph;
 };
 
 #define TW_DIALOG_CONTROL(Cls)                                                           \

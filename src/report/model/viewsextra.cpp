@@ -14,6 +14,18 @@ QStringList names(std::initializer_list<const char *> list)
 
 } // namespace
 
+TW_DEFINE_CLASS(TfrxKeptGraphic, nullptr)
+{
+    info.name = QStringLiteral("TBitmap");
+}
+
+void TfrxKeptGraphic::DefineProperties(TfrxFiler &filer)
+{
+    filer.DefineProperty(
+        QStringLiteral("Data"), [this](TfrxComponentReader &r) { Data = r.ReadBinary(); },
+        [this](TfrxComponentWriter &w) { w.WriteBinary(Data); }, !Data.isEmpty());
+}
+
 TW_DEFINE_CLASS(TfrxCheckBoxView, &TfrxView::staticClassInfo())
 {
     using C = TfrxCheckBoxView;

@@ -41,6 +41,13 @@ private:
     QHash<QString, QString> m_kept;
 };
 
+// A graphic kept only to be written back: the bytes of its Data entry as read.
+class TfrxKeptGraphic : public Object, public TfrxDefinedProperties {
+    TW_OBJECT(TfrxKeptGraphic)
+    QByteArray Data;
+    void DefineProperties(TfrxFiler &filer) override;
+};
+
 // A check box drawn from an expression or a field.
 class TfrxCheckBoxView : public TfrxView, public TfrxKeptAttributes {
     TW_OBJECT(TfrxCheckBoxView)

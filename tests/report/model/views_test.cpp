@@ -613,7 +613,7 @@ TEST_F(Views, TemplateWithControlsAndOtherViewsKeepsTheirAttributes)
 
     QList<QPair<TfrxXMLItem *, TfrxComponent *>> kept;
     collectKept(doc.Root(), report, kept);
-    ASSERT_EQ(kept.size(), 8);
+    ASSERT_EQ(kept.size(), 10);
     for (const auto &[item, c] : kept)
         EXPECT_EQ(u8(QLatin1String("Name=\"") + c->Name() + QLatin1Char('"') + ser.ObjToXML(c)), u8(item->Text()));
 
@@ -625,6 +625,10 @@ TEST_F(Views, TemplateWithControlsAndOtherViewsKeepsTheirAttributes)
     auto *edit = dynamic_cast<TfrxEditControl *>(report->FindObject(QStringLiteral("Edit1")));
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->Font()->Name(), QStringLiteral("Tahoma"));
+    auto *image = dynamic_cast<TfrxImageControl *>(report->FindObject(QStringLiteral("Image1")));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->Picture()->GraphicClass(), QStringLiteral("TPngImage"));
+    EXPECT_EQ(image->Picture()->PixelSize(), QSize(2, 3));
 }
 
 TEST_F(Views, AssignCopiesTextRecordsAndPicture)
