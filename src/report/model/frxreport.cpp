@@ -467,6 +467,104 @@ void TfrxVariables::Assign(const TfrxVariables &other)
     }
 }
 
+namespace {
+bool isHeading(const TfrxVariable *v)
+{
+    return v->Name.startsWith(QLatin1Char(' '));
+}
+} // namespace
+
+void TfrxVariables::AddVariable(const QString &category, const QString &name, const Variant &value)
+{
+    const int existing = IndexOf(name);
+    if (existing >= 0) {
+        Items(existing)->Value = value;
+        return;
+    }
+    int heading = IndexOf(QLatin1Char(' ') + category);
+    if (heading < 0) {
+        Add()->Name = QLatin1Char(' ') + category;
+        heading = Count() - 1;
+    }
+    size_t at = size_t(heading) + 1;
+    while (at < m_items.size() && !isHeading(m_items[at].get()))
+        ++at;
+    auto v = std::make_unique<TfrxVariable>();
+    v->Name = name;
+    v->Value = value;
+    m_items.insert(m_items.begin() + qsizetype(at), std::move(v));
+}
+
+void TfrxVariables::DeleteVariable(const QString &name)
+{
+    const int i = IndexOf(name);
+    if (i >= 0)
+        Delete(i);
+}
+
+void TfrxVariables::DeleteCategory(const QString &category)
+{
+    const int heading = IndexOf(QLatin1Char(' ') + category);
+    if (heading < 0)
+        return;
+    size_t end = size_t(heading) + 1;
+    while (end < m_items.size() && !isHeading(m_items[end].get()))
+        ++end;
+    m_items.erase(m_items.begin() + heading, m_items.begin() + qsizetype(end));
+}
+
+QStringList TfrxVariables::GetCategoriesList() const
+{
+    QStringList list;
+    for (const auto &v : m_items)
+        if (isHeading(v.get()))
+            list.append(v->Name.mid(1));
+    return list;
+}
+
+QStringList TfrxVariables::GetVariablesList(const QString &category) const
+{
+    QStringList list;
+    bool inside = false;
+    for (const auto &v : m_items) {
+        if (isHeading(v.get()))
+            inside = v->Name.mid(1).compare(category, Qt::CaseInsensitive) == 0;
+        else if (inside)
+            list.append(v->Name);
+    }
+    return list;
+}
+
+void TfrxVariables::SaveToFile(const QString &fileName) const
+{
+    TfrxXMLDocument doc;
+    doc.SetAutoIndent(true);
+    doc.Root()->SetName(QStringLiteral("variables"));
+    TfrxXMLSerializer s;
+    for (const auto &v : m_items)
+        doc.Root()->Add(QStringLiteral("item"))->SetText(s.ObjToXML(v.get()).trimmed());
+    doc.SaveToFile(fileName);
+}
+
+void TfrxVariables::LoadFromFile(const QString &fileName)
+{
+    TfrxXMLDocument doc;
+    doc.LoadFromFile(fileName);
+    Clear();
+    TfrxXMLSerializer s;
+    for (int i = 0; i < doc.Root()->Count(); ++i) {
+        TfrxXMLItem *item = doc.Root()->Items(i);
+        if (item->Name().compare(QLatin1String("item"), Qt::CaseInsensitive) == 0)
+            s.XMLToObj(item->Text(), Add());
+    }
+}
+
+TfrxVariables &frxGlobalVariables()
+{
+    static TfrxVariables vars;
+    return vars;
+}
+
 // ---------------------------------------------------------------------------------------
 // Message boxes
 

@@ -178,6 +178,17 @@ public:
     Variant Get(const QString &name) const;
     void Set(const QString &name, const Variant &value);
     void Assign(const TfrxVariables &other);
+    // At the end of the category (its heading appended when missing); an existing name
+    // only takes the value.
+    void AddVariable(const QString &category, const QString &name, const Variant &value);
+    void DeleteVariable(const QString &name);
+    // The heading and its variables.
+    void DeleteCategory(const QString &category);
+    QStringList GetCategoriesList() const;
+    QStringList GetVariablesList(const QString &category) const;
+    // A file with the root "variables" and one "item" (Name, Value) per variable.
+    void SaveToFile(const QString &fileName) const;
+    void LoadFromFile(const QString &fileName);
 
     int Count() const override { return int(m_items.size()); }
     Object *Item(int index) const override { return Items(index); }
@@ -187,6 +198,9 @@ public:
 private:
     std::vector<std::unique_ptr<TfrxVariable>> m_items;
 };
+
+// The process-wide variables (CopyName0, CopyName1 ... of printed copies).
+TfrxVariables &frxGlobalVariables();
 
 // Finds a dataset for a component that names it (DataSetName of a band, page, view or
 // DataSets item). The asker outside any report keeps `current`; an empty name gives none.

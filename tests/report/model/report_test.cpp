@@ -368,6 +368,37 @@ TEST_F(ReportTest, DataComponentsKeepTheirPlaceInPropData)
     EXPECT_DOUBLE_EQ(back->Top(), -3);
 }
 
+TEST_F(ReportTest, VariablesByCategory)
+{
+    TfrxVariables vars;
+    vars.AddVariable(QStringLiteral("Main"), QStringLiteral("A"), Variant(1));
+    vars.AddVariable(QStringLiteral("Other"), QStringLiteral("X"), Variant(2));
+    vars.AddVariable(QStringLiteral("Main"), QStringLiteral("B"), Variant(3));
+    vars.AddVariable(QStringLiteral("Other"), QStringLiteral("a"), Variant(4)); // existing: updated only
+    QStringList names;
+    for (int i = 0; i < vars.Count(); ++i)
+        names.append(vars.Items(i)->Name);
+    EXPECT_EQ(names, (QStringList{" Main", "A", "B", " Other", "X"}));
+    EXPECT_EQ(vars.Get(QStringLiteral("a")).toInt(), 4);
+    EXPECT_TRUE(vars.Get(QStringLiteral("none")).isNull());
+    EXPECT_EQ(vars.GetCategoriesList(), (QStringList{"Main", "Other"}));
+    EXPECT_EQ(vars.GetVariablesList(QStringLiteral("main")), (QStringList{"A", "B"}));
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("v.xml"));
+    vars.SaveToFile(file);
+    EXPECT_TRUE(readBytes(file).contains("<variables>"));
+    TfrxVariables back;
+    back.LoadFromFile(file);
+    EXPECT_EQ(back.Count(), 5);
+    EXPECT_EQ(back.Get(QStringLiteral("B")).toText(), QStringLiteral("3"));
+
+    vars.DeleteCategory(QStringLiteral("Main"));
+    EXPECT_EQ(vars.Count(), 2);
+    vars.DeleteVariable(QStringLiteral("x"));
+    EXPECT_EQ(vars.IndexOf(QStringLiteral("X")), -1);
+}
+
 // ---------------------------------------------------------------------------------------
 // Styles
 
