@@ -2,6 +2,7 @@
 
 #include "base/datetime.h"
 #include "report/model/frxbands.h"
+#include "report/model/frxclass.h"
 #include "report/model/frxdialogcomponent.h"
 #include "report/model/frxpages.h"
 #include "report/model/picture.h"
@@ -618,6 +619,8 @@ TW_DEFINE_CLASS(TfrxReport, &TfrxComponent::staticClassInfo())
 
 TfrxReport::TfrxReport(Component *owner) : TfrxComponent(owner)
 {
+    // Loading creates objects by class name: every report can load without set-up.
+    frxRegisterClasses();
     IniFile = QStringLiteral("\\Software\\Tarnwell\\Report");
     Clear();
 }
