@@ -10,6 +10,7 @@
 #include "app/processexit.h"
 #include "base/error.h"
 #include "db/database.h"
+#include "report/model/frxreport.h"
 #include "report/model/templatetool.h"
 #include "script/fs_scripttool.h"
 
@@ -96,6 +97,12 @@ int runWindow(const CommandLine &cl)
         Tform_dm form_dm(std::move(env));
         TForm1 form1;
         messages.setParent(&form1);
+        // Template errors of a report in simMessageBoxes mode appear as boxes too.
+        tw::frxSetMessageBoxHandler(
+            [&](const QString &caption, const QString &text) { messages.showMessage(caption, text); });
+        struct ResetBoxes {
+            ~ResetBoxes() { tw::frxSetMessageBoxHandler({}); }
+        } resetBoxes;
         TemplateModelReportFactory reports;
         ExportWork work(form_dm, form1, reports);
 
