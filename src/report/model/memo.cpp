@@ -196,6 +196,18 @@ void TfrxCustomMemoView::SetText(const QString &text)
     m_lines = splitMemoLines(text);
 }
 
+void TfrxCustomMemoView::BeforePrint()
+{
+    TfrxStretcheable::BeforePrint();
+    m_savedLines = m_lines;
+}
+
+void TfrxCustomMemoView::AfterPrint()
+{
+    TfrxStretcheable::AfterPrint();
+    m_lines = m_savedLines;
+}
+
 void TfrxCustomMemoView::SetStyle(const QString &v)
 {
     m_style = v;

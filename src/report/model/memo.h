@@ -154,6 +154,11 @@ class TfrxCustomMemoView : public TfrxStretcheable {
     const Variant &Value() const { return m_value; }
     void SetValue(const Variant &v) { m_value = v; }
 
+    // The text is restored after each output as well.
+    void BeforePrint() override;
+    void AfterPrint() override;
+    QString GetComponentText() const override { return Text(); }
+
     // The serializer writes and reads the text as the Text attribute.
     bool hasMemoText() const override { return true; }
     QString memoText() const override { return Text(); }
@@ -190,6 +195,7 @@ private:
     bool m_wysiwyg = true;
     TfrxVAlign m_vAlign = TfrxVAlign::vaTop;
     Variant m_value;
+    QStringList m_savedLines;
 };
 
 // The general memo.

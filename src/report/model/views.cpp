@@ -167,6 +167,18 @@ void TfrxView::SetDataSetName(const QString &v)
     m_dataSet = frxFindDataSet(this, v, m_dataSet.get());
 }
 
+void TfrxView::BeforePrint()
+{
+    m_saved = {Left(), Top(), Width(), Height(), m_tagStr, m_url};
+}
+
+void TfrxView::AfterPrint()
+{
+    SetBounds(m_saved.left, m_saved.top, m_saved.width, m_saved.height);
+    m_tagStr = m_saved.tagStr;
+    m_url = m_saved.url;
+}
+
 TW_DEFINE_CLASS(TfrxStretcheable, &TfrxView::staticClassInfo())
 {
     publishViewProperties(info, {QStringLiteral("StretchMode")});

@@ -67,6 +67,11 @@ class TfrxView : public TfrxReportComponent {
     // Script procedure names.
     QString OnAfterData, OnAfterPrint, OnBeforePrint, OnPreviewClick, OnPreviewDblClick;
 
+    // A run changes a view only for the current output: BeforePrint keeps the bounds,
+    // TagStr and URL, AfterPrint puts them back.
+    void BeforePrint() override;
+    void AfterPrint() override;
+
 
 private:
     TfrxAlign m_align = TfrxAlign::baNone;
@@ -83,6 +88,10 @@ private:
     TfrxRef<TfrxDataSet> m_dataSet;
     QString m_dataSetName;
     QString m_dataField;
+    struct Saved {
+        double left = 0, top = 0, width = 0, height = 0;
+        QString tagStr, url;
+    } m_saved;
 };
 
 // A view whose height may follow its content.

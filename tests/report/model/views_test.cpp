@@ -653,3 +653,21 @@ TEST_F(Views, AssignCopiesTextRecordsAndPicture)
     EXPECT_TRUE(q->Picture()->sameAs(*p->Picture()));
     EXPECT_EQ(q->Picture()->PixelSize(), QSize(4, 5));
 }
+
+TEST_F(Views, AfterPrintRestoresWhatARunChanged)
+{
+    TfrxMemoView *m = memo(QStringLiteral("[CUST.\"id1\"]"));
+    m->SetTagStr(QStringLiteral("tag"));
+    m->BeforePrint();
+    m->SetText(QStringLiteral("42\r\nmore"));
+    m->SetBounds(1, 2, 3, 40);
+    m->SetTagStr(QStringLiteral("x"));
+    m->SetURL(QStringLiteral("u"));
+    EXPECT_EQ(m->GetComponentText(), QStringLiteral("42\r\nmore\r\n"));
+    m->AfterPrint();
+    EXPECT_EQ(m->Text(), QStringLiteral("[CUST.\"id1\"]\r\n"));
+    EXPECT_EQ(m->Left(), 10);
+    EXPECT_EQ(m->Height(), 18.9);
+    EXPECT_EQ(m->TagStr(), QStringLiteral("tag"));
+    EXPECT_TRUE(m->URL().isEmpty());
+}
