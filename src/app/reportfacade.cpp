@@ -9,16 +9,8 @@ QString reportEngineMissingText()
 
 bool isValidComponentName(const QString &name)
 {
-    if (name.isEmpty())
-        return false;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const QChar c = name[i];
-        const bool letter = c.isLetter() || c == QLatin1Char('_');
-        const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
-        if (!letter && !(digit && i > 0))
-            return false;
-    }
-    return true;
+    // The same rule as the report's own component names.
+    return isValidIdent(name);
 }
 
 WindowComponents::WindowComponents(ReportFactory &factory) : m_factory(factory)

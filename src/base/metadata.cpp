@@ -6,6 +6,15 @@
 
 namespace tw {
 
+QStringList enumNames(std::initializer_list<const char *> list)
+{
+    QStringList out;
+    out.reserve(qsizetype(list.size()));
+    for (const char *s : list)
+        out.append(QLatin1String(s));
+    return out;
+}
+
 int EnumInfo::valueOf(const QString &ident) const
 {
     for (int i = 0; i < names.size(); ++i)

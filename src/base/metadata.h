@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <type_traits>
@@ -52,6 +53,9 @@ struct EnumInfo {
 
 // False and True.
 const EnumInfo &booleanEnum();
+
+// Value names for an EnumInfo written as a list of literals.
+QStringList enumNames(std::initializer_list<const char *> list);
 
 enum class StoredRule { Always, Never, Predicate };
 

@@ -2,18 +2,6 @@
 
 namespace tw {
 
-namespace {
-
-QStringList names(std::initializer_list<const char *> list)
-{
-    QStringList out;
-    for (const char *s : list)
-        out.append(QLatin1String(s));
-    return out;
-}
-
-} // namespace
-
 TW_DEFINE_CLASS(TfrxDialogControl, &TfrxReportComponent::staticClassInfo())
 {
     using C = TfrxDialogControl;
@@ -30,7 +18,7 @@ TW_DEFINE_CLASS(TfrxDialogControl, &TfrxReportComponent::staticClassInfo())
         .boolean(QStringLiteral("Visible"), &C::Visible, &C::SetVisible, true);
     // Everything else any of the controls carries, kept as written.
     TfrxKeptAttributes::publish<C>(
-        info, names({"Alignment", "AllowAllUp", "AllowGrayed", "Anchors", "AutoSize", "BevelInner", "BevelOuter",
+        info, enumNames({"Alignment", "AllowAllUp", "AllowGrayed", "Anchors", "AutoSize", "BevelInner", "BevelOuter",
                      "BevelWidth", "BorderStyle", "Cancel", "Caption", "Center", "CharCase", "Checked", "Color",
                      "Columns", "Date", "DateFormat", "Default", "DisplayFormat", "DownKey", "DropDownCount",
                      "EditMask", "Enabled", "Flat", "GroupIndex", "Hint", "ItemIndex", "Kind", "Layout",
@@ -40,7 +28,7 @@ TW_DEFINE_CLASS(TfrxDialogControl, &TfrxReportComponent::staticClassInfo())
                      "Transparent", "WantReturns", "WantTabs", "WordWrap", "OnChange", "OnClick", "OnDblClick",
                      "OnDropDown", "OnEnter", "OnExit", "OnKeyDown", "OnKeyPress", "OnKeyUp", "OnMouseDown",
                      "OnMouseMove", "OnMouseUp", "OnActivate", "OnClickCheck"}));
-    TfrxKeptAttributes::publish<C>(info, names({"Lines", "Items"}), PropKind::StringList);
+    TfrxKeptAttributes::publish<C>(info, enumNames({"Lines", "Items"}), PropKind::StringList);
     ClassBuilder<C>(info)
         .nested(QStringLiteral("Picture"), TfrxPicture::staticClassInfo(), &C::Picture)
         .nested(QStringLiteral("Glyph"), TfrxKeptGraphic::staticClassInfo(), &C::Glyph);

@@ -5,33 +5,21 @@
 
 namespace tw {
 
-namespace {
-
-QStringList names(std::initializer_list<const char *> list)
-{
-    QStringList out;
-    for (const char *s : list)
-        out.append(QLatin1String(s));
-    return out;
-}
-
-} // namespace
-
 const EnumInfo &hAlignEnum()
 {
-    static const EnumInfo e{QStringLiteral("TfrxHAlign"), names({"haLeft", "haRight", "haCenter", "haBlock"})};
+    static const EnumInfo e{QStringLiteral("TfrxHAlign"), enumNames({"haLeft", "haRight", "haCenter", "haBlock"})};
     return e;
 }
 
 const EnumInfo &vAlignEnum()
 {
-    static const EnumInfo e{QStringLiteral("TfrxVAlign"), names({"vaTop", "vaBottom", "vaCenter"})};
+    static const EnumInfo e{QStringLiteral("TfrxVAlign"), enumNames({"vaTop", "vaBottom", "vaCenter"})};
     return e;
 }
 
 const EnumInfo &formatKindEnum()
 {
-    static const EnumInfo e{QStringLiteral("TfrxFormatKind"), names({"fkText", "fkNumeric", "fkDateTime", "fkBoolean"})};
+    static const EnumInfo e{QStringLiteral("TfrxFormatKind"), enumNames({"fkText", "fkNumeric", "fkDateTime", "fkBoolean"})};
     return e;
 }
 
@@ -176,7 +164,7 @@ void publishMemoProperties(ClassInfo &info, const QStringList &props)
 TW_DEFINE_CLASS(TfrxCustomMemoView, &TfrxStretcheable::staticClassInfo())
 {
     ClassBuilder<TfrxCustomMemoView>(info).factory(frxFactory<TfrxCustomMemoView>()).style(csPreviewVisible);
-    publishMemoProperties(info, names({"FirstParaBreak", "LastParaBreak", "Cursor", "TagStr", "URL"}));
+    publishMemoProperties(info, enumNames({"FirstParaBreak", "LastParaBreak", "Cursor", "TagStr", "URL"}));
 }
 
 TfrxCustomMemoView::TfrxCustomMemoView(Component *owner) : TfrxStretcheable(owner) {}
@@ -229,7 +217,7 @@ TW_DEFINE_CLASS(TfrxMemoView, &TfrxCustomMemoView::staticClassInfo())
 {
     ClassBuilder<TfrxMemoView>(info).factory(frxFactory<TfrxMemoView>()).style(csPreviewVisible);
     publishMemoProperties(
-        info, names({"AutoWidth", "AllowExpressions", "AllowHTMLTags", "BrushStyle", "CharSpacing", "Clipped", "Color",
+        info, enumNames({"AutoWidth", "AllowExpressions", "AllowHTMLTags", "BrushStyle", "CharSpacing", "Clipped", "Color",
                      "DataField", "DataSet", "DataSetName", "DisplayFormat", "ExpressionDelimiters", "FlowTo", "Font",
                      "Frame", "GapX", "GapY", "HAlign", "HideZeros", "Highlight", "LineSpacing", "Memo",
                      "ParagraphGap", "ParentFont", "Rotation", "RTLReading", "Style", "SuppressRepeated",
@@ -239,7 +227,7 @@ TW_DEFINE_CLASS(TfrxMemoView, &TfrxCustomMemoView::staticClassInfo())
 TW_DEFINE_CLASS(TfrxSysMemoView, &TfrxCustomMemoView::staticClassInfo())
 {
     ClassBuilder<TfrxSysMemoView>(info).factory(frxFactory<TfrxSysMemoView>()).style(csPreviewVisible);
-    publishMemoProperties(info, names({"AutoWidth", "BrushStyle", "CharSpacing", "Color", "DisplayFormat", "Font",
+    publishMemoProperties(info, enumNames({"AutoWidth", "BrushStyle", "CharSpacing", "Color", "DisplayFormat", "Font",
                                        "Frame", "GapX", "GapY", "HAlign", "HideZeros", "Highlight", "Memo",
                                        "ParentFont", "Rotation", "RTLReading", "Style", "SuppressRepeated", "VAlign",
                                        "WordWrap"}));

@@ -9,41 +9,29 @@
 
 namespace tw {
 
-namespace {
-
-QStringList names(std::initializer_list<const char *> list)
-{
-    QStringList out;
-    for (const char *s : list)
-        out.append(QLatin1String(s));
-    return out;
-}
-
-} // namespace
-
 const EnumInfo &alignEnum()
 {
     static const EnumInfo e{QStringLiteral("TfrxAlign"),
-                            names({"baNone", "baLeft", "baRight", "baCenter", "baWidth", "baBottom", "baClient"})};
+                            enumNames({"baNone", "baLeft", "baRight", "baCenter", "baWidth", "baBottom", "baClient"})};
     return e;
 }
 
 const EnumInfo &shiftModeEnum()
 {
-    static const EnumInfo e{QStringLiteral("TfrxShiftMode"), names({"smDontShift", "smAlways", "smWhenOverlapped"})};
+    static const EnumInfo e{QStringLiteral("TfrxShiftMode"), enumNames({"smDontShift", "smAlways", "smWhenOverlapped"})};
     return e;
 }
 
 const EnumInfo &stretchModeEnum()
 {
     static const EnumInfo e{QStringLiteral("TfrxStretchMode"),
-                            names({"smDontStretch", "smActualHeight", "smMaxHeight"})};
+                            enumNames({"smDontStretch", "smActualHeight", "smMaxHeight"})};
     return e;
 }
 
 const EnumInfo &brushStyleEnum()
 {
-    static const EnumInfo e{QStringLiteral("TBrushStyle"), names({"bsSolid", "bsClear", "bsHorizontal", "bsVertical",
+    static const EnumInfo e{QStringLiteral("TBrushStyle"), enumNames({"bsSolid", "bsClear", "bsHorizontal", "bsVertical",
                                                                   "bsFDiagonal", "bsBDiagonal", "bsCross", "bsDiagCross"})};
     return e;
 }
@@ -51,14 +39,14 @@ const EnumInfo &brushStyleEnum()
 const EnumInfo &shapeKindEnum()
 {
     static const EnumInfo e{QStringLiteral("TfrxShapeKind"),
-                            names({"skRectangle", "skRoundRectangle", "skEllipse", "skTriangle", "skDiamond",
+                            enumNames({"skRectangle", "skRoundRectangle", "skEllipse", "skTriangle", "skDiamond",
                                    "skDiagonal1", "skDiagonal2"})};
     return e;
 }
 
 const QStringList &viewCommonProperties()
 {
-    static const QStringList list = names({"Align", "Printable", "ShiftMode", "Left", "Top", "Width", "Height",
+    static const QStringList list = enumNames({"Align", "Printable", "ShiftMode", "Left", "Top", "Width", "Height",
                                            "GroupIndex", "Restrictions", "Visible", "OnAfterData", "OnAfterPrint",
                                            "OnBeforePrint", "OnPreviewClick", "OnPreviewDblClick", "Hint", "ShowHint"});
     return list;
@@ -210,11 +198,11 @@ TW_DEFINE_CLASS(TfrxShapeView, &TfrxView::staticClassInfo())
 {
     using S = TfrxShapeView;
     ClassBuilder<S>(info).factory(frxFactory<S>()).style(csPreviewVisible);
-    publishViewProperties(info, names({"BrushStyle", "Color", "Cursor"}));
+    publishViewProperties(info, enumNames({"BrushStyle", "Color", "Cursor"}));
     ClassBuilder<S>(info).integer(QStringLiteral("Curve"), &S::Curve, &S::SetCurve, 0);
     publishViewProperties(info, {QStringLiteral("Frame")});
     ClassBuilder<S>(info).enumeration(QStringLiteral("Shape"), shapeKindEnum(), &S::Shape, &S::SetShape, 0);
-    publishViewProperties(info, names({"TagStr", "URL"}));
+    publishViewProperties(info, enumNames({"TagStr", "URL"}));
 }
 
 TW_DEFINE_CLASS(TfrxSubreport, &TfrxView::staticClassInfo())

@@ -2,18 +2,6 @@
 
 namespace tw {
 
-namespace {
-
-QStringList names(std::initializer_list<const char *> list)
-{
-    QStringList out;
-    for (const char *s : list)
-        out.append(QLatin1String(s));
-    return out;
-}
-
-} // namespace
-
 TW_DEFINE_CLASS(TfrxKeptGraphic, nullptr)
 {
     info.name = QStringLiteral("TBitmap");
@@ -32,10 +20,10 @@ TW_DEFINE_CLASS(TfrxCheckBoxView, &TfrxView::staticClassInfo())
     // Its prepared copies are written in full.
     ClassBuilder<C>(info).factory(frxFactory<C>()).style(csPreviewVisible | csDefaultDiff);
     publishViewProperties(info, {QStringLiteral("BrushStyle")});
-    TfrxKeptAttributes::publish<C>(info, names({"CheckColor", "Checked", "CheckStyle"}));
-    publishViewProperties(info, names({"Color", "Cursor", "DataField", "DataSet", "DataSetName"}));
+    TfrxKeptAttributes::publish<C>(info, enumNames({"CheckColor", "Checked", "CheckStyle"}));
+    publishViewProperties(info, enumNames({"Color", "Cursor", "DataField", "DataSet", "DataSetName"}));
     TfrxKeptAttributes::publish<C>(info, {QStringLiteral("Expression")});
-    publishViewProperties(info, names({"Frame", "TagStr"}));
+    publishViewProperties(info, enumNames({"Frame", "TagStr"}));
     TfrxKeptAttributes::publish<C>(info, {QStringLiteral("UncheckStyle")});
     publishViewProperties(info, {QStringLiteral("URL")});
 }
@@ -49,13 +37,13 @@ TW_DEFINE_CLASS(TfrxDMPMemoView, &TfrxCustomMemoView::staticClassInfo())
 {
     using M = TfrxDMPMemoView;
     ClassBuilder<M>(info).factory(frxFactory<M>()).style(csPreviewVisible);
-    publishMemoProperties(info, names({"AutoWidth", "AllowExpressions", "DataField", "DataSet", "DataSetName",
+    publishMemoProperties(info, enumNames({"AutoWidth", "AllowExpressions", "DataField", "DataSet", "DataSetName",
                                        "DisplayFormat", "ExpressionDelimiters", "FlowTo"}));
     TfrxKeptAttributes::publish<M>(info, {QStringLiteral("FontStyle")});
-    publishMemoProperties(info, names({"Frame", "GapX", "GapY", "HAlign", "HideZeros", "Highlight", "Memo",
+    publishMemoProperties(info, enumNames({"Frame", "GapX", "GapY", "HAlign", "HideZeros", "Highlight", "Memo",
                                        "ParentFont", "SuppressRepeated"}));
     TfrxKeptAttributes::publish<M>(info, {QStringLiteral("TruncOutboundText")});
-    publishMemoProperties(info, names({"VAlign", "WordWrap"}));
+    publishMemoProperties(info, enumNames({"VAlign", "WordWrap"}));
 }
 
 TfrxDMPMemoView::TfrxDMPMemoView(Component *owner) : TfrxCustomMemoView(owner) {}

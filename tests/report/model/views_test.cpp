@@ -318,7 +318,7 @@ QByteArray pngFile(int w, int h)
     b.append(be, 4);
     qToBigEndian(quint32(h), be);
     b.append(be, 4);
-    b.append("\x08\x06\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00IEND\xAE\x42\x60\x82", 25);
+    b.append("\x08\x06\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00IEND\xAE\x42\x60\x82", 21);
     return b;
 }
 
