@@ -561,7 +561,20 @@ bool TfrxXMLReader::ReadRootItem(TfrxXMLItem *item, bool readChildren)
                 finish(stack.takeLast());
             return false;
         }
-        if (tag.nameLen > 0 && tag.name[0] == '/') {
+        if (tag.nameLen == 0) {
+            // A tag without a name ends the open element's list like a closing tag, but
+            // there is no name to match.
+            if (stack.isEmpty()) {
+                item->m_name.clear();
+                item->m_text = textString(tag.text, tag.textLen);
+                return true;
+            }
+            finish(stack.takeLast());
+            if (stack.isEmpty())
+                return false;
+            continue;
+        }
+        if (tag.name[0] == '/') {
             if (stack.isEmpty()) {
                 item->m_name = nameString(tag.name, tag.nameLen);
                 item->m_text = textString(tag.text, tag.textLen);

@@ -171,6 +171,12 @@ TEST(XmlReader, MalformedInputFails)
     EXPECT_EQ(doc->Root()->Items(0)->Name(), QStringLiteral("b"));
     // Closing tags match ignoring case.
     EXPECT_NO_THROW(parse(decl + "<Ab><c></C></aB>"));
+    // A tag without a name ends the open element's list without a name to match; what
+    // follows belongs to the enclosing element.
+    auto nameless = parse(decl + "<a><b><x/>< junk><y/></a>");
+    ASSERT_EQ(nameless->Root()->Count(), 2);
+    EXPECT_EQ(nameless->Root()->Items(0)->Count(), 1);
+    EXPECT_EQ(nameless->Root()->Items(1)->Name(), QStringLiteral("y"));
 }
 
 TEST(XmlReader, CyrillicAndOldKind)
