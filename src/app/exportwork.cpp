@@ -420,6 +420,9 @@ void ExportWork::Ac_sqlrep()
     bool stopped = false;
     qint64 j = 1;
     for (; j <= n; ++j) {
+        // Before the column loop, a failure names the last column's template, not the
+        // column where the previous package failed.
+        currentPrefix = columns > 0 ? prefixes.back() : QString();
         try {
             // 1
             if (m_view.stopRequested()) {

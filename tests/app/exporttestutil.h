@@ -36,6 +36,8 @@ public:
     {
         status = t;
         statuses.append(t);
+        if (onStatus)
+            onStatus(t);
     }
     QString statusText() const override { return status; }
     void setStatusErrorLink(bool on) override { errorLink = on; }
@@ -61,6 +63,7 @@ public:
     bool stop = false;
     bool answerOk = true;
     QStringList questions;
+    std::function<void(const QString &)> onStatus; // may raise
 };
 
 // A report whose prepared report is a fixed one-line file naming the parameters it saw in

@@ -268,3 +268,26 @@ TEST(PackageLoop, HeadlessStopComesFromInterrupt)
     EXPECT_EQ(view.buttonCaption(), QStringLiteral("Ok"));
     EXPECT_FALSE(view.stopRequested());
 }
+
+// An error before the column loop of a package names the last column's template, also
+// right after a package that failed inside the loop at another prefix.
+TEST(PackageLoop, ErrorOutsideTheColumnLoopNamesTheLastPrefix)
+{
+    ExportFixture f;
+    f.writeQuery(QStringLiteral("pk.sql"), rows({QStringLiteral("select 1 as ft1_id1, 1 as ft2_id1"),
+                                                QStringLiteral("select 2, 2")}));
+    f.factory.shared.onPrepare = [](const QString &params) {
+        if (params == QStringLiteral("id1=1"))
+            throw Error(QStringLiteral("first"));
+    };
+    f.view.onStatus = [](const QString &text) {
+        if (text.startsWith(QStringLiteral("Выгружено 1/2   Осталось")))
+            throw Error(QStringLiteral("second"));
+    };
+    f.run();
+    EXPECT_EQ(f.work->lastRun().failed, 2);
+    const QStringList lines = f.errorLog().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << f.errorLog().toStdString();
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" tpl/ft1.fr3;  [id1]=1; first"))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral(" tpl/ft2.fr3;  [id1]=1; second"))) << lines[1].toStdString();
+}
