@@ -1250,7 +1250,12 @@ Variant TfsScript::Evaluate(const QString &expression)
     EvaluteRiseError = false;
     TfsScript *parent = ProgRunning ? ProgRunning : this;
     TfsScript sc(parent);
-    if (parent->Count() == 0 && !parent->RTTIAdded())
+    // Lend the registrations only when nothing up the chain has them; a second copy in the
+    // temporary scope would hide same-named locals of the running procedure.
+    bool registered = false;
+    for (const TfsScript *p = parent; p && !registered; p = p->Parent)
+        registered = p->RTTIAdded();
+    if (!registered)
         sc.AddRTTI();
     sc.OnGetVarValue = parent->OnGetVarValue;
     sc.SyntaxType = SyntaxType;

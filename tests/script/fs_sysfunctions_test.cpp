@@ -561,3 +561,25 @@ TEST_F(Library, BadArgumentsRaiseErrors)
     }
     delete list;
 }
+
+TEST_F(Library, EvaluateLendsTheLibraryToScriptsWithoutIt)
+{
+    // The host's own variables, but no registrations anywhere up the chain.
+    TfsScript bare;
+    bare.SetVariables(QStringLiteral("k"), Variant(6));
+    EXPECT_EQ(text(bare.Evaluate(QStringLiteral("IntToStr(k * 7)"))), text(Variant(QStringLiteral("42"))));
+    EXPECT_FALSE(bare.EvaluteRiseError);
+
+    // In a running procedure the chain already has the library: a local named like a library
+    // function is what the expression sees.
+    TfsScript s;
+    s.AddRTTI();
+    s.AddMethod(QStringLiteral("function Calc(e: String): Variant"),
+                [&s](Object *, const ClassInfo *, const QString &, QVector<Variant> &p) { return s.Evaluate(p[0].toString()); });
+    QString err;
+    ASSERT_TRUE(run(s, QStringLiteral("var r: Variant;\n"
+                                      "procedure P; var Date: Integer; begin Date := 5; r := Calc('Date * 2'); end;\n"
+                                      "begin P; end."), &err))
+        << err.toStdString();
+    EXPECT_EQ(text(s.Variables(QStringLiteral("r"))), text(Variant(10)));
+}
