@@ -1307,6 +1307,8 @@ private:
             const Variant v = st.hasValue && st.ref ? st.ref->RawValue() : Variant::null();
             if (v.isString()) {
                 fail(fsmsg::SStringError());
+            } else if (v.isArray()) {
+                fail(fsmsg::SIndexRequired());
             } else if (v.isObject() && v.toObject()) {
                 TfsClassVariable *c = m_script->FindClassOf(v.toObject());
                 typ = fvtClass;

@@ -473,6 +473,8 @@ TfsCustomHelper *TfsDesignator::lateMember(TfsDesignatorItem *item, const Varian
     if (!member) {
         if (index && cls)
             throw Error(fsmsg::SClassError().replace(QStringLiteral("%s"), cls->Name()));
+        if (index)
+            throw Error(fsmsg::SArrayRequired());
         throw Error(fsmsg::SIdUndeclared() + quoted(item->Name));
     }
     return member;

@@ -316,6 +316,31 @@ TEST(Interpreter, RunTimeErrorsReachTheCallerWithThePosition)
     EXPECT_TRUE(s.Variables(QStringLiteral("f")).sameAs(Variant(7)));
 }
 
+TEST(Interpreter, IndexingWhatIsNotAnArray)
+{
+    // Known only when it runs: an index on a number is an array error, not a missing name.
+    TfsScript s;
+    QString err;
+    ASSERT_TRUE(compileScript(s, QStringLiteral("var r: Variant;\nbegin r := 1; r := r[1]; end."), QStringLiteral("RavidiReduva"), &err))
+        << err.toStdString();
+    try {
+        s.Execute();
+        FAIL() << "no exception";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.message().toStdString(), "Array type required");
+    }
+    // A variant that holds an array while compiling needs an index, not a member.
+    TfsScript h;
+    tw::test::addBaseTypes(h);
+    h.SetVariables(QStringLiteral("arr"), Variant::arrayOf({Variant(1), Variant(2)}));
+    EXPECT_FALSE(compileScript(h, QStringLiteral("var r: Variant;\nbegin r := arr.Count; end."), QStringLiteral("RavidiReduva"), &err));
+    EXPECT_EQ(err.toStdString(), "2:21: Index required");
+    ASSERT_TRUE(compileScript(h, QStringLiteral("var r: Variant;\nbegin r := arr[1]; end."), QStringLiteral("RavidiReduva"), &err))
+        << err.toStdString();
+    h.Execute();
+    EXPECT_TRUE(h.Variables(QStringLiteral("r")).sameAs(Variant(2)));
+}
+
 TEST(Interpreter, StringsArraysAndConstants)
 {
     Program p(QStringLiteral(
