@@ -21,7 +21,7 @@ TfsMessageSink *&sinkSlot()
     return sink;
 }
 
-// Delphi's generator starts from a fixed seed until Randomize is called.
+// The generator starts from a fixed seed until Randomize is called, so runs repeat.
 QRandomGenerator &randomGenerator()
 {
     static QRandomGenerator gen(0u);
