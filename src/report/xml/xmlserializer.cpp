@@ -736,8 +736,18 @@ void TfrxXMLSerializer::readChildren(TfrxXMLItem *item, Component *parent, QList
     }
 }
 
+void TfrxXMLSerializer::dropHeldFixups()
+{
+    // References a component string kept back for CopyFixupList live until the next read.
+    if (m_keptFixups) {
+        m_fixups.clear();
+        m_keptFixups = false;
+    }
+}
+
 void TfrxXMLSerializer::ReadRootComponent(Component *root, TfrxXMLItem *item)
 {
+    dropHeldFixups();
     TfrxXMLDocument doc;
     if (!item) {
         doc.LoadFromStream(m_stream);
@@ -766,10 +776,7 @@ void TfrxXMLSerializer::ReadRootComponent(Component *root, TfrxXMLItem *item)
 
 Component *TfrxXMLSerializer::ReadComponentStr(Component *root, const QString &text, bool dontFixup)
 {
-    if (m_keptFixups) {
-        m_fixups.clear();
-        m_keptFixups = false;
-    }
+    dropHeldFixups();
     const QString s = text.trimmed();
     if (s.isEmpty())
         return nullptr;
@@ -813,6 +820,7 @@ Component *TfrxXMLSerializer::ReadComponent(Component *root)
 
 void TfrxXMLSerializer::ReadPersistentStr(Component *root, Object *obj, const QString &text)
 {
+    dropHeldFixups();
     if (!m_owner)
         m_owner = root;
     XMLToObj(text, obj);

@@ -90,6 +90,7 @@ private:
     void writeItem(Component *c, TfrxXMLItem *item, bool isRoot, bool saveChildren, bool streaming);
     void readChildren(TfrxXMLItem *item, Component *parent, QList<Component *> &loaded);
     QString floatText(double v) const;
+    void dropHeldFixups();
 
     QStringList m_errors;
     QList<TfrxFixupItem> m_fixups;

@@ -368,6 +368,22 @@ TEST_F(Serializer, ComponentStrings)
     ASSERT_EQ(fixups.size(), 1);
     EXPECT_EQ(fixups[0].Value, QStringLiteral("DS"));
 
+    // References held back and not copied out are dropped by the next read of any kind,
+    // not resolved onto an object the caller may no longer own.
+    for (int kind = 0; kind < 2; ++kind) {
+        auto *held = dynamic_cast<TTestMemo *>(ser.ReadComponentStr(report, s, true));
+        ASSERT_TRUE(held);
+        if (kind == 0) {
+            TTestVariable var;
+            ser.ReadPersistentStr(report, &var, QStringLiteral("Name=\"v\""));
+        } else {
+            TfrxXMLItem item;
+            ser.ReadRootComponent(report, &item);
+        }
+        EXPECT_EQ(held->dataSet, nullptr) << kind;
+        EXPECT_TRUE(ser.Fixups().isEmpty()) << kind;
+    }
+
     EXPECT_EQ(ser.ReadComponentStr(report, QStringLiteral("   ")), nullptr);
     EXPECT_THROW(ser.ReadComponentStr(report, QStringLiteral("TNoSuchView l=\"1\"")), EClassNotFound);
 
