@@ -519,9 +519,9 @@ private:
         } else if (n == QLatin1String("with")) {
             buildWith(item, prog, list);
         } else if (n == QLatin1String("break")) {
-            list->Add(new TfsBreakStmt(prog, unitName, posOf(item)));
+            addStmt<TfsBreakStmt>(item, prog, list);
         } else if (n == QLatin1String("continue")) {
-            list->Add(new TfsContinueStmt(prog, unitName, posOf(item)));
+            addStmt<TfsContinueStmt>(item, prog, list);
         } else if (n == QLatin1String("exit")) {
             addStmt<TfsExitStmt>(item, prog, list);
         } else if (n == QLatin1String("return")) {
@@ -768,6 +768,7 @@ private:
             st->Designator = d.release();
             st->Variable = v;
             list->Add(st);
+            m_script->AddCodeLine(unitName, posOf(c));
             m_with.push_back(v);
             ++pushed;
         }

@@ -462,6 +462,31 @@ TEST(Interpreter, OnRunLineAndTerminate)
     EXPECT_FALSE(s.IsExecutableLine(5));
 }
 
+TEST(Interpreter, EveryStatementLineIsExecutable)
+{
+    // Break, continue and with are statements a debugger stops on like any other.
+    TfsScript s;
+    QString err;
+    ASSERT_TRUE(compileScript(s, QStringLiteral("var i: Integer; v: Variant;\n"
+                                                "begin\n"
+                                                "  while i < 5 do begin\n"
+                                                "    i := i + 1;\n"
+                                                "    if i = 2 then\n"
+                                                "      continue;\n"
+                                                "    if i = 4 then\n"
+                                                "      break;\n"
+                                                "  end;\n"
+                                                "  with v do\n"
+                                                "    i := i + 10;\n"
+                                                "end."),
+                              QStringLiteral("RavidiReduva"), &err))
+        << err.toStdString();
+    for (int line : {3, 4, 5, 6, 7, 8, 10, 11})
+        EXPECT_TRUE(s.IsExecutableLine(line)) << line;
+    for (int line : {1, 2, 9, 12})
+        EXPECT_FALSE(s.IsExecutableLine(line)) << line;
+}
+
 TEST(Interpreter, OnGetVarValueReplacesNonNullReads)
 {
     TfsScript s;
