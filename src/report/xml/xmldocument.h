@@ -113,8 +113,8 @@ public:
 
     // The declaration; sets OldVersion. Raises TfrxInvalidXMLException.
     void ReadHeader();
-    // Reads one element into the item. Returns true when the tag read was a closing tag
-    // or the end of the stream (the item then holds no element).
+    // Reads one element into the item. Returns true when the tag read was a closing tag,
+    // a tag without a name or the end of the stream (the item then holds no element).
     bool ReadRootItem(TfrxXMLItem *item, bool readChildren = true);
     void SetPosition(qint64 position);
     qint64 Position() const { return m_bufStart + m_pos; }
