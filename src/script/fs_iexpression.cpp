@@ -967,11 +967,19 @@ void TfsTryStmt::Execute()
         }
         return;
     }
+    // The flags that left the body would otherwise cut the handler short after its first
+    // statement; they take effect again once it has run.
     auto runFinally = [&] {
         const bool savedExit = p->FExitCalled;
+        const bool savedBreak = p->FBreakCalled;
+        const bool savedContinue = p->FContinueCalled;
         p->FExitCalled = false;
+        p->FBreakCalled = false;
+        p->FContinueCalled = false;
         ExceptStmt->RunList();
         p->FExitCalled = savedExit || p->FExitCalled;
+        p->FBreakCalled = savedBreak || p->FBreakCalled;
+        p->FContinueCalled = savedContinue || p->FContinueCalled;
     };
     try {
         RunList();

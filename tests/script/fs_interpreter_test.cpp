@@ -295,6 +295,30 @@ TEST(Interpreter, TryForms)
     EXPECT_TRUE(p["fin"].sameAs(Variant(1)));
 }
 
+TEST(Interpreter, FinallyRunsWholeAfterBreakAndContinue)
+{
+    // Leaving the body by break or continue still runs every statement of the finally part,
+    // and the loop then obeys the break or continue.
+    Program p(QStringLiteral(
+        "var i, n, one, two: Integer;\n"
+        "begin\n"
+        "  for i := 1 to 5 do\n"
+        "    try\n"
+        "      if i = 2 then continue;\n"
+        "      if i = 4 then break;\n"
+        "      n := n + 1;\n"
+        "    finally\n"
+        "      one := one + 1;\n"
+        "      two := two + 1;\n"
+        "    end;\n"
+        "end."));
+    ASSERT_EQ(p.error.toStdString(), std::string());
+    EXPECT_TRUE(p["n"].sameAs(Variant(2)));
+    EXPECT_TRUE(p["one"].sameAs(Variant(4)));
+    EXPECT_TRUE(p["two"].sameAs(Variant(4)));
+    EXPECT_TRUE(p["i"].sameAs(Variant(4)));
+}
+
 TEST(Interpreter, RunTimeErrorsReachTheCallerWithThePosition)
 {
     TfsScript s;
