@@ -7,6 +7,8 @@
 
 #include <QIODevice>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 namespace tw {
 
@@ -136,7 +138,30 @@ void TfrxXMLSerializer::SetFormatSettings(const FormatSettings &fs)
 
 QString TfrxXMLSerializer::floatText(double v) const
 {
-    return floatToStr(v, m_haveFormat ? m_format : FormatSettings::current());
+    const FormatSettings &fs = m_haveFormat ? m_format : FormatSettings::current();
+    // The general form goes to an exponent below 0.0001; attribute values stay in fixed
+    // notation down to 0.00001.
+    const double a = std::fabs(v);
+    if (a >= 0.00001 && a < 0.0001) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.14e", a);
+        QString digits;
+        const char *p = buf;
+        for (; *p && *p != 'e'; ++p)
+            if (*p >= '0' && *p <= '9')
+                digits += QLatin1Char(*p);
+        const int exp10 = *p ? std::atoi(p + 1) : 0;
+        while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
+            digits.chop(1);
+        if (exp10 == -5) {
+            QString out = v < 0 ? QStringLiteral("-0") : QStringLiteral("0");
+            out += fs.decimalSeparator;
+            out += QLatin1String("0000");
+            out += digits;
+            return out;
+        }
+    }
+    return floatToStr(v, fs);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "testclasses.h"
 
 #include <QBuffer>
+#include <cmath>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
@@ -91,6 +92,28 @@ TEST_F(Serializer, OmitsDefaultsAndFormatsEveryKind)
         EXPECT_TRUE(all.contains(QLatin1String(attr))) << attr;
     EXPECT_FALSE(all.contains(QLatin1String("Hidden")));
     EXPECT_FALSE(all.contains(QLatin1String("OnHostEvent")));
+}
+
+TEST_F(Serializer, FloatsKeepFixedNotationDownToAHundredThousandth)
+{
+    const struct {
+        double value;
+        const char *text;
+    } cases[] = {
+        {0.0001, "0,0001"},       {0.00001, "0,00001"},  {0.000012345, "0,000012345"},
+        {-0.00005, "-0,00005"},   {0.0000099, "9,9E-6"}, {1e-6, "1E-6"},
+        {1.0 / 30000, "0,0000333333333333333"},          {123456789012345678.0, "1,23456789012346E17"},
+        {10.5, "10,5"},
+    };
+    TTestView *v = view(QStringLiteral("F"));
+    for (const auto &c : cases) {
+        v->left = c.value;
+        const QString out = ser.ObjToXML(v);
+        EXPECT_TRUE(out.startsWith(QStringLiteral(" Left=\"%1\"").arg(QString::fromUtf8(c.text)))) << u8(out);
+        v->left = 0;
+        ser.XMLToObj(out, v);
+        EXPECT_NEAR(v->left, c.value, std::fabs(c.value) * 1e-14) << c.text;
+    }
 }
 
 TEST_F(Serializer, MemoTextAndPropData)
