@@ -7,7 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
-
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace tw {
@@ -871,9 +872,12 @@ void TfrxXMLDocument::SaveToFile(const QString &fileName)
         }
     }
     releaseStreams();
-    QFile::remove(fileName);
-    if (!QFile::rename(tmpName, fileName))
-        throw EInOutError(QStringLiteral("Cannot rename \"%1\" to \"%2\"").arg(tmpName, fileName));
+    // rename() replaces the old file in one step, so a failure never leaves it deleted.
+    if (std::rename(QFile::encodeName(tmpName).constData(), QFile::encodeName(fileName).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(tmpName);
+        throw EInOutError(QStringLiteral("Cannot rename \"%1\" to \"%2\". %3").arg(tmpName, fileName, reason));
+    }
     LoadFromFile(fileName);
 }
 

@@ -212,6 +212,25 @@ TEST(XmlWriter, IndentedAndOneLine)
     EXPECT_EQ(save(doc), decl + "\r\n<r a=\"1\">\r\n  <c>\r\n    <d>v<</d>\r\n  </c>\r\n  <e/>\r\n</r>\r\n");
 }
 
+TEST(XmlDocument, SaveReplacesTheFileInOneStep)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("r.fr3"));
+    test::writeBytes(path, "old");
+    TfrxXMLDocument doc;
+    doc.Root()->SetName(QStringLiteral("report"));
+    doc.SaveToFile(path);
+    EXPECT_TRUE(test::readBytes(path).contains("<report"));
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".tmp")));
+
+    // A target that cannot be replaced stays as it was, and no temporary file is left behind.
+    const QString blocked = dir.filePath(QStringLiteral("blocked"));
+    ASSERT_TRUE(QDir().mkpath(blocked + QStringLiteral("/inside")));
+    EXPECT_THROW(doc.SaveToFile(blocked), EInOutError);
+    EXPECT_TRUE(QFileInfo(blocked + QStringLiteral("/inside")).isDir());
+    EXPECT_FALSE(QFile::exists(blocked + QStringLiteral(".tmp")));
+}
+
 TEST(XmlDocument, PartialLoadingAndUnload)
 {
     QTemporaryDir dir;
