@@ -75,7 +75,13 @@ void addSqlServerHost(QVector<ConnectionPart> &odbc, const QString &dataSource)
 
 } // namespace
 
-QVector<ConnectionPart> parseConnectionString(const QString &s)
+namespace {
+
+// "key=value" segments split at ";". A value may be quoted: `closeOf` gives the closing
+// character for an opening one (or a null QChar when the character opens nothing); a
+// doubled closing character inside stands for itself.
+template <class CloseOf>
+QVector<ConnectionPart> parseParts(const QString &s, bool skipBlanksBeforeValue, CloseOf closeOf)
 {
     QVector<ConnectionPart> parts;
     const qsizetype n = s.size();
@@ -93,16 +99,16 @@ QVector<ConnectionPart> parseConnectionString(const QString &s)
         ConnectionPart part;
         part.key = s.mid(i, eq - i).trimmed();
         qsizetype j = eq + 1;
-        while (j < n && s.at(j) == QLatin1Char(' '))
+        while (skipBlanksBeforeValue && j < n && s.at(j) == QLatin1Char(' '))
             ++j;
-        if (j < n && (s.at(j) == QLatin1Char('"') || s.at(j) == QLatin1Char('\''))) {
-            const QChar q = s.at(j);
+        const QChar close = j < n ? closeOf(s.at(j)) : QChar();
+        if (!close.isNull()) {
             ++j;
             QString value;
             while (j < n) {
-                if (s.at(j) == q) {
-                    if (j + 1 < n && s.at(j + 1) == q) {
-                        value += q;
+                if (s.at(j) == close) {
+                    if (j + 1 < n && s.at(j + 1) == close) {
+                        value += close;
                         j += 2;
                         continue;
                     }
@@ -125,50 +131,18 @@ QVector<ConnectionPart> parseConnectionString(const QString &s)
     return parts;
 }
 
+} // namespace
+
+QVector<ConnectionPart> parseConnectionString(const QString &s)
+{
+    return parseParts(s, true, [](QChar c) {
+        return c == QLatin1Char('"') || c == QLatin1Char('\'') ? c : QChar();
+    });
+}
+
 QVector<ConnectionPart> parseOdbcString(const QString &s)
 {
-    QVector<ConnectionPart> parts;
-    const qsizetype n = s.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const qsizetype eq = s.indexOf(QLatin1Char('='), i);
-        const qsizetype semi = s.indexOf(QLatin1Char(';'), i);
-        if (eq < 0 || (semi >= 0 && semi < eq)) {
-            if (semi < 0)
-                break;
-            i = semi + 1;
-            continue;
-        }
-        ConnectionPart part;
-        part.key = s.mid(i, eq - i).trimmed();
-        qsizetype j = eq + 1;
-        if (j < n && s.at(j) == QLatin1Char('{')) {
-            ++j;
-            QString value;
-            while (j < n) {
-                if (s.at(j) == QLatin1Char('}')) {
-                    if (j + 1 < n && s.at(j + 1) == QLatin1Char('}')) {
-                        value += QLatin1Char('}');
-                        j += 2;
-                        continue;
-                    }
-                    ++j;
-                    break;
-                }
-                value += s.at(j++);
-            }
-            part.value = value;
-            const qsizetype next = s.indexOf(QLatin1Char(';'), j);
-            i = next < 0 ? n : next + 1;
-        } else {
-            const qsizetype next = s.indexOf(QLatin1Char(';'), j);
-            part.value = s.mid(j, (next < 0 ? n : next) - j).trimmed();
-            i = next < 0 ? n : next + 1;
-        }
-        if (!part.key.isEmpty())
-            parts.append(part);
-    }
-    return parts;
+    return parseParts(s, false, [](QChar c) { return c == QLatin1Char('{') ? QChar(u'}') : QChar(); });
 }
 
 bool findPart(const QVector<ConnectionPart> &parts, const QString &key, QString *value)
