@@ -682,18 +682,26 @@ void TfsAssignmentStmt::Execute()
 {
     if (!runLine())
         return;
-    const Variant v = Operand ? Operand->Eval() : Expression->Value();
+    const Variant v = sourceValue();
     if (Var)
         Var->SetValue(v);
     else
         Designator->SetValue(v);
 }
 
+void TfsAssignmentStmt::combineWith(Variant (*op)(const Variant &, const Variant &), const Variant &value)
+{
+    if (Var)
+        Var->SetValue(op(Var->GetValue(), value));
+    else
+        Designator->SetValue(op(Designator->GetValue(), value));
+}
+
 void TfsAssignPlusStmt::Execute()
 {
     if (!runLine())
         return;
-    const Variant e = Operand ? Operand->Eval() : Expression->Value();
+    const Variant e = sourceValue();
     if (Var) {
         if (Var->Typ == fvtString && e.isString() && !Var->OnGetVarValue) {
             if (auto *sv = dynamic_cast<TfsStringVariable *>(Var)) {
@@ -717,35 +725,20 @@ void TfsAssignPlusStmt::Execute()
 
 void TfsAssignMinusStmt::Execute()
 {
-    if (!runLine())
-        return;
-    const Variant e = Operand ? Operand->Eval() : Expression->Value();
-    if (Var)
-        Var->SetValue(var::sub(Var->GetValue(), e));
-    else
-        Designator->SetValue(var::sub(Designator->GetValue(), e));
+    if (runLine())
+        combineWith(var::sub, sourceValue());
 }
 
 void TfsAssignMulStmt::Execute()
 {
-    if (!runLine())
-        return;
-    const Variant e = Operand ? Operand->Eval() : Expression->Value();
-    if (Var)
-        Var->SetValue(var::mul(Var->GetValue(), e));
-    else
-        Designator->SetValue(var::mul(Designator->GetValue(), e));
+    if (runLine())
+        combineWith(var::mul, sourceValue());
 }
 
 void TfsAssignDivStmt::Execute()
 {
-    if (!runLine())
-        return;
-    const Variant e = Operand ? Operand->Eval() : Expression->Value();
-    if (Var)
-        Var->SetValue(var::divide(Var->GetValue(), e));
-    else
-        Designator->SetValue(var::divide(Designator->GetValue(), e));
+    if (runLine())
+        combineWith(var::divide, sourceValue());
 }
 
 TfsCallStmt::~TfsCallStmt() { delete Designator; }

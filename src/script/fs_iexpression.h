@@ -213,6 +213,11 @@ public:
     TfsExpression *Expression = nullptr;
     TfsExpressionNode *Operand = nullptr;   // the expression when it is a single operand
     TfsCustomVariable *Var = nullptr;       // the target when it is a plain variable
+
+protected:
+    Variant sourceValue() const { return Operand ? Operand->Eval() : Expression->Value(); }
+    // target := op(target, value), for the compound forms.
+    void combineWith(Variant (*op)(const Variant &, const Variant &), const Variant &value);
 };
 
 class TfsAssignPlusStmt : public TfsAssignmentStmt {

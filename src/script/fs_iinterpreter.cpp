@@ -957,14 +957,11 @@ TfsCustomVariable *TfsScript::AddConst(const QString &name, const QString &typ, 
 
 TfsCustomVariable *TfsScript::AddVariable(const QString &name, const QString &typ, const Variant &value)
 {
-    if (Find(name))
-        return nullptr;
-    QString tn;
-    const TfsVarType t = ResolveTypeName(typ, tn);
-    TfsCustomVariable *v = makeVariable(name, t, tn);
-    v->SetValue(value);
-    v->OnGetVarValue = OnGetVarValue;
-    Add(v);
+    TfsCustomVariable *v = AddConst(name, typ, value);
+    if (v) {
+        v->IsReadOnly = false;
+        v->OnGetVarValue = OnGetVarValue;
+    }
     return v;
 }
 
