@@ -464,20 +464,17 @@ void Query::checkActive() const
         throw Error(QStringLiteral("Cannot perform this operation on a closed dataset"));
 }
 
-void Query::fetch()
+QSqlDatabase Query::database() const
 {
     if (!m_connection)
         throw Error(QStringLiteral("The query has no connection"));
     if (!m_connection->isOpen())
         throw Error(QStringLiteral("The connection is not open"));
-    if (m_sentText.trimmed().isEmpty())
-        throw Error(QStringLiteral("The query has no text"));
+    return QSqlDatabase::database(m_connection->qtConnectionName(), false);
+}
 
-    QSqlDatabase db = QSqlDatabase::database(m_connection->qtConnectionName(), false);
-    const bool odbc = db.driverName() == QLatin1String("QODBC");
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+void Query::execute(QSqlQuery &q) const
+{
     bool ok;
     if (m_markers.isEmpty()) {
         ok = q.exec(m_sentText);
@@ -494,6 +491,19 @@ void Query::fetch()
     }
     if (!ok)
         throw Error(sqlErrorText(q.lastError()));
+}
+
+void Query::fetch()
+{
+    QSqlDatabase db = database();
+    if (m_sentText.trimmed().isEmpty())
+        throw Error(QStringLiteral("The query has no text"));
+
+    const bool odbc = db.driverName() == QLatin1String("QODBC");
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    execute(q);
     // A batch may report row counts before its first result set.
     while (!q.isSelect()) {
         if (!q.nextResult()) {
@@ -597,28 +607,10 @@ void Query::requery()
 
 int Query::execSQL()
 {
-    if (!m_connection)
-        throw Error(QStringLiteral("The query has no connection"));
-    if (!m_connection->isOpen())
-        throw Error(QStringLiteral("The connection is not open"));
-    QSqlDatabase db = QSqlDatabase::database(m_connection->qtConnectionName(), false);
+    QSqlDatabase db = database();
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    bool ok;
-    if (m_markers.isEmpty()) {
-        ok = q.exec(m_sentText);
-    } else {
-        if (m_params.count() < m_markers.size())
-            throw Error(QStringLiteral("No value given for parameter '%1'")
-                            .arg(m_markers.at(m_params.count())));
-        if (!q.prepare(m_sentText))
-            throw Error(sqlErrorText(q.lastError()));
-        for (int i = 0; i < m_markers.size(); ++i)
-            q.addBindValue(bindValue(m_params[i]));
-        ok = q.exec();
-    }
-    if (!ok)
-        throw Error(sqlErrorText(q.lastError()));
+    execute(q);
     const int affected = q.numRowsAffected();
     q.finish();
     return affected;

@@ -13,6 +13,9 @@
 #include <memory>
 #include <vector>
 
+class QSqlDatabase;
+class QSqlQuery;
+
 namespace tw::db {
 
 class Query;
@@ -178,6 +181,8 @@ private:
 
     void checkActive() const;
     void fetch();              // runs the text with the current parameters
+    QSqlDatabase database() const;   // the open connection's, or an error
+    void execute(QSqlQuery &q) const; // the sent text with the parameters bound by position
     void linkMaster();
     void masterChanged();
     void scrolled();
