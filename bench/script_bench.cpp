@@ -1,7 +1,7 @@
 // Loops typical of template scripts, run by the script interpreter and, as the reference,
 // by Lua 5.4 in the same process.
 #include "base/metadata.h"
-#include "script/fs_iinterpreter.h"
+#include "script/interpreter.h"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>

@@ -10,9 +10,9 @@
 #include "app/processexit.h"
 #include "base/error.h"
 #include "db/database.h"
-#include "report/model/frxreport.h"
+#include "report/model/report.h"
 #include "report/model/templatetool.h"
-#include "script/fs_scripttool.h"
+#include "script/scriptverb.h"
 
 #include <QApplication>
 #include <QCoreApplication>

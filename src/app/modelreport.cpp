@@ -1,6 +1,6 @@
 #include "app/modelreport.h"
 
-#include "report/model/frxclass.h"
+#include "report/model/objectmodel.h"
 
 namespace tw::app {
 

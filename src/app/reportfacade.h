@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/error.h"
-#include "report/model/frxcomponent.h" // EComponentError, shared with the report's own names
+#include "report/model/component.h" // EComponentError, shared with the report's own names
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "apptestutil.h"
 
 #include "app/modelreport.h"
-#include "report/model/frxclass.h"
+#include "report/model/objectmodel.h"
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>

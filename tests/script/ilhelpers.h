@@ -1,7 +1,7 @@
 #pragma once
 
-#include "script/fs_ilparser.h"
-#include "script/fs_xml.h"
+#include "script/grammarwalker.h"
+#include "script/grammardocument.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "script/fs_iinterpreter.h"
+#include "script/interpreter.h"
 
 #include <QString>
 

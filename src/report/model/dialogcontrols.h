@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/model/frxcomponent.h"
+#include "report/model/component.h"
 #include "report/model/picture.h"
 #include "report/model/viewsextra.h"
 

@@ -1,7 +1,7 @@
 #include "report/model/memo.h"
 
-#include "report/model/frxreport.h"
-#include "report/model/frxstyles.h"
+#include "report/model/report.h"
+#include "report/model/styles.h"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 #include "report/model/templatetool.h"
 
-#include "report/model/frxclass.h"
+#include "report/model/objectmodel.h"
 #include "report/xml/xmldocument.h"
 
 #include <QFile>

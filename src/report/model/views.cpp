@@ -1,8 +1,8 @@
 #include "report/model/views.h"
 
 #include "report/model/dialogcontrols.h"
-#include "report/model/frxpages.h"
-#include "report/model/frxreport.h"
+#include "report/model/pages.h"
+#include "report/model/report.h"
 #include "report/model/memo.h"
 #include "report/model/picture.h"
 #include "report/model/viewsextra.h"

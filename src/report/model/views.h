@@ -1,7 +1,7 @@
 #pragma once
 
 #include "report/model/frame.h"
-#include "report/model/frxcomponent.h"
+#include "report/model/component.h"
 #include "report/model/viewsdataset.h"
 
 #include <QString>

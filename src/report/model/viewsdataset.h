@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/model/frxdialogcomponent.h"
+#include "report/model/dialogcomponent.h"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/model/frxclass.h"
+#include "report/model/objectmodel.h"
 
 #include <QBuffer>
 #include <QString>
