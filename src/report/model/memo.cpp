@@ -1,7 +1,10 @@
 #include "report/model/memo.h"
 
+#include "report/engine/datasets.h"
+#include "report/engine/memotext.h"
 #include "report/model/report.h"
 #include "report/model/styles.h"
+#include "script/interpreter.h"
 
 namespace tw {
 
@@ -194,6 +197,73 @@ void TfrxCustomMemoView::AfterPrint()
 {
     TfrxStretcheable::AfterPrint();
     m_lines = m_savedLines;
+}
+
+void TfrxCustomMemoView::GetData()
+{
+    TfrxStretcheable::GetData();
+    if (IsDataField()) {
+        TfrxDataSet *ds = DataSet();
+        if (ds->IsBlobField(DataField())) {
+            // A Null blob copies nothing: the memo shows nothing rather than its design text.
+            m_lines.clear();
+            ds->AssignBlobTo(DataField(), this);
+        } else {
+            m_value = ds->GetValue(DataField());
+            QString text = m_displayFormat.Kind() != TfrxFormatKind::fkText ? FormatData(m_value)
+                                                                           : ds->GetDisplayText(DataField());
+            if (m_hideZeros && isHiddenZero(m_value))
+                text.clear();
+            SetText(text);
+        }
+    } else if (m_allowExpressions) {
+        expandMemoText(this);
+    }
+
+    if (TfrxReport *report = Report()) {
+        if (TfsScript *script = report->Script(); script && script->Find(QStringLiteral("Value")))
+            script->SetVariables(QStringLiteral("Value"), m_value);
+        bool active = false;
+        if (!m_highlight.Condition().trimmed().isEmpty()) {
+            const Variant v = report->Calc(m_highlight.Condition());
+            active = !v.isEmptyOrNull() && v.toBool();
+        }
+        m_highlight.SetActive(active);
+    }
+
+    if (m_suppressRepeated) {
+        const QString text = Text();
+        if (m_hasLastValue && text == m_lastValue) {
+            m_lines.clear();
+        } else {
+            m_lastValue = text;
+            m_hasLastValue = true;
+        }
+    }
+}
+
+QString TfrxCustomMemoView::FormatData(const Variant &value, TfrxFormat *format) const
+{
+    return formatValue(value, format ? *format : m_displayFormat);
+}
+
+bool TfrxCustomMemoView::ResetSuppress()
+{
+    const bool had = m_suppressRepeated && m_hasLastValue;
+    m_lastValue.clear();
+    m_hasLastValue = false;
+    return had;
+}
+
+bool resetSuppressRepeated(const TfrxComponent *band)
+{
+    bool any = false;
+    if (!band)
+        return false;
+    for (TfrxComponent *c : band->Objects())
+        if (auto *memo = dynamic_cast<TfrxCustomMemoView *>(c))
+            any = memo->ResetSuppress() || any;
+    return any;
 }
 
 void TfrxCustomMemoView::SetStyle(const QString &v)

@@ -157,6 +157,13 @@ class TfrxCustomMemoView : public TfrxStretcheable {
     // The text is restored after each output as well.
     void BeforePrint() override;
     void AfterPrint() override;
+    // The text for this output: a data field's value, or the text with its brackets
+    // evaluated; then Value to the script, the highlight condition and SuppressRepeated.
+    void GetData() override;
+    // The value as the format (the display format when none is given) shows it.
+    QString FormatData(const Variant &value, TfrxFormat *format = nullptr) const;
+    // Forgets the text remembered for SuppressRepeated; true when there was one.
+    bool ResetSuppress();
     QString GetComponentText() const override { return Text(); }
 
     // The serializer writes and reads the text as the Text attribute.
@@ -196,7 +203,13 @@ private:
     TfrxVAlign m_vAlign = TfrxVAlign::vaTop;
     Variant m_value;
     QStringList m_savedLines;
+    QString m_lastValue; // last printed text, for SuppressRepeated
+    bool m_hasLastValue = false;
 };
+
+// Clears the SuppressRepeated memory of the band's memos (a data band starting again);
+// true when any of them had one.
+bool resetSuppressRepeated(const TfrxComponent *band);
 
 // The general memo.
 class TfrxMemoView : public TfrxCustomMemoView {

@@ -1,5 +1,7 @@
 #include "report/model/views.h"
 
+#include "report/engine/memotext.h"
+
 #include "report/model/dialogcontrols.h"
 #include "report/model/pages.h"
 #include "report/model/report.h"
@@ -126,7 +128,7 @@ void publishViewProperties(ClassInfo &info, const QStringList &props)
 
 // ---------------------------------------------------------------------------------------
 
-TW_DEFINE_CLASS(TfrxDataSet, &TfrxDialogComponent::staticClassInfo()) {}
+// TfrxDataSet is defined with the datasets (report/engine/datasets.cpp).
 
 TW_DEFINE_CLASS(TfrxView, &TfrxReportComponent::staticClassInfo())
 {
@@ -165,6 +167,19 @@ void TfrxView::AfterPrint()
     SetBounds(m_saved.left, m_saved.top, m_saved.width, m_saved.height);
     m_tagStr = m_saved.tagStr;
     m_url = m_saved.url;
+}
+
+void TfrxView::GetData()
+{
+    TfrxReport *report = Report();
+    if (!report)
+        return;
+    const QString open = QStringLiteral("["), close = QStringLiteral("]");
+    const auto evaluate = [report](const QString &e) { return report->Calc(e).toText(); };
+    if (m_tagStr.contains(open))
+        m_tagStr = expandBrackets(m_tagStr, open, close, evaluate);
+    if (m_url.contains(open))
+        m_url = expandBrackets(m_url, open, close, evaluate);
 }
 
 TW_DEFINE_CLASS(TfrxStretcheable, &TfrxView::staticClassInfo())

@@ -71,6 +71,8 @@ class TfrxView : public TfrxReportComponent {
     // TagStr and URL, AfterPrint puts them back.
     void BeforePrint() override;
     void AfterPrint() override;
+    // Evaluates the [...] expressions of TagStr and URL.
+    void GetData() override;
 
 
 private:
