@@ -5,6 +5,7 @@
 #include "report/model/memo.h"
 #include "report/model/pages.h"
 #include "report/model/report.h"
+#include "script/interpreter.h"
 
 #include <gtest/gtest.h>
 
@@ -298,4 +299,23 @@ TEST_F(Aggregates, GroupsAndDetailsFindTheirFootersByPosition)
     const QList<QPair<TfrxBand *, TfrxBand *>> expected{
         {footer, data}, {groupFooter, data}, {innerFooter, data}, {detailFooter, detail}};
     EXPECT_EQ(got, expected);
+}
+
+TEST_F(Aggregates, FooterMemoReadsItsSumThroughTheScript)
+{
+    TfrxMemoView *m = memo(footer, QStringLiteral("Total [SUM(<v>,MasterData1) #n%2,2f]"));
+    ASSERT_TRUE(report.PrepareScript()) << u8(report.Errors().join(QLatin1Char('\n')));
+    list().AddItems(page);
+    ASSERT_EQ(list().Count(), 1);
+    row(Variant(1.5));
+    row(Variant(2));
+    row(Variant::null());
+    report.Engine()->SetCurBand(footer);
+    m->BeforePrint();
+    m->GetData();
+    EXPECT_EQ(u8(m->Text()), "Total 3,50\r\n");
+    // The memo's events see the value through the script variable.
+    EXPECT_DOUBLE_EQ(report.Script()->Variables(QStringLiteral("Value")).toDouble(), 3.5);
+    m->AfterPrint();
+    EXPECT_TRUE(report.Errors().isEmpty()) << u8(report.Errors().join(QLatin1Char('\n')));
 }
