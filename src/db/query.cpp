@@ -570,8 +570,7 @@ void Query::open()
     linkMaster();
     fetch();
     m_active = true;
-    if (m_afterOpen)
-        m_afterOpen(*this);
+    doAfterOpen();
     scrolled();
 }
 
@@ -579,8 +578,7 @@ void Query::close()
 {
     if (!m_active)
         return;
-    if (m_beforeClose)
-        m_beforeClose(*this);
+    doBeforeClose();
     m_active = false;
     m_rows.clear();
     m_row = -1;
@@ -701,15 +699,6 @@ void Query::gotoBookmark(const Bookmark &b)
     scrolled();
 }
 
-int Query::compareBookmarks(const Bookmark &a, const Bookmark &b)
-{
-    if (a.isNull() || b.isNull())
-        return a.isNull() == b.isNull() ? 0 : (a.isNull() ? -1 : 1);
-    if (a.row != b.row)
-        return a.row < b.row ? -1 : 1;
-    return 0;
-}
-
 Field &Query::field(int index)
 {
     if (index < 0 || index >= int(m_fields.size()))
@@ -748,6 +737,13 @@ QStringList Query::fieldNames() const
     for (const auto &f : m_fields)
         out << f->m_name;
     return out;
+}
+
+std::optional<FieldDef> Query::findFieldDef(const QString &name) const
+{
+    if (const Field *f = findField(name))
+        return FieldDef{f->m_name, f->m_type, f->m_size};
+    return std::nullopt;
 }
 
 void Query::setMaster(Query *master)

@@ -2,6 +2,7 @@
 
 #include "base/variant.h"
 #include "db/database.h"
+#include "db/dataset.h"
 #include "db/fieldtype.h"
 
 #include <QByteArray>
@@ -52,34 +53,26 @@ private:
     QVector<Param> m_items;
 };
 
-// Identifies a row of one fetched result; it loses its meaning when the query is
-// opened or re-executed again.
-struct Bookmark {
-    quint64 fetch = 0; // 0: no bookmark
-    int row = -1;
-    bool isNull() const { return fetch == 0; }
-};
-
 // A column of the open result, read at the query's current row. The object lives until
 // the query is opened again or destroyed.
-class Field {
+class Field : public DataField {
 public:
-    const QString &fieldName() const { return m_name; }
-    FieldType dataType() const { return m_type; }
-    int size() const { return m_size; }          // characters of string types, else 0
+    const QString &fieldName() const override { return m_name; }
+    FieldType dataType() const override { return m_type; }
+    int size() const override { return m_size; } // characters of string types, else 0
     int index() const { return m_index; }
-    bool isBlob() const { return isBlobType(m_type); }
-    int displayWidth() const;
+    bool isBlob() const override { return isBlobType(m_type); }
+    int displayWidth() const override;
 
-    bool isNull() const;
+    bool isNull() const override;
     // Null for SQL NULL (and when there is no current row); integers Int32 or Int64,
     // floating point Double, dates Double days since 1899-12-30, text String, binary
     // data a String of one character per byte.
-    Variant asVariant() const;
+    Variant asVariant() const override;
     // "" for NULL; numbers and dates in the format of FormatSettings::current().
-    QString asString() const;
-    QString displayText() const { return asString(); }
-    QByteArray asBytes() const;   // blob content (text as UTF-8)
+    QString asString() const override;
+    QString displayText() const override { return asString(); }
+    QByteArray asBytes() const override; // blob content (text as UTF-8)
     qint64 asInteger() const;     // Null gives 0
     double asFloat() const;       // Null gives 0
 
@@ -99,12 +92,12 @@ private:
 // A query run on a connection. Its text may carry ":name" markers, sent as "?" and
 // bound by position. open() fetches the whole result to the client (static cursor):
 // the row count is known at once and the cursor moves freely.
-class Query {
+class Query : public DataSet {
 public:
     using Hook = std::function<void(Query &)>;
 
     explicit Query(Connection *connection = nullptr);
-    ~Query();
+    ~Query() override;
     Query(const Query &) = delete;
     Query &operator=(const Query &) = delete;
 
@@ -123,46 +116,45 @@ public:
 
     // Runs the text (before-open hook first) and fetches every row; the cursor is on the
     // first row. Raises tw::Error with the server's text; the query stays closed then.
-    void open();
-    void close();
-    bool isActive() const { return m_active; }
+    void open() override;
+    void close() override;
+    bool isActive() const override { return m_active; }
     // Runs the text again with the current parameter values (no before-open hook) and
     // goes to the first row. Opens the query when closed.
     void requery();
     // For statements without a result; returns the rows affected (-1 when unknown).
     int execSQL();
 
-    int recordCount() const;
-    void first();
-    void next();
-    void prior();
+    int recordCount() const override;
+    void first() override;
+    void next() override;
+    void prior() override;
     void last();
-    bool eof() const;
+    bool eof() const override;
     bool bof() const;
     bool isEmpty() const { return recordCount() == 0; }
     int recNo() const; // 1 for the first row; 0 when there is none
 
-    Bookmark bookmark() const;
-    bool bookmarkValid(const Bookmark &b) const;
-    void gotoBookmark(const Bookmark &b); // tw::Error "Record not found" when not valid
-    // -1, 0, 1 by row order; a null bookmark sorts first.
-    static int compareBookmarks(const Bookmark &a, const Bookmark &b);
+    Bookmark bookmark() const override;
+    bool bookmarkValid(const Bookmark &b) const override;
+    void gotoBookmark(const Bookmark &b) override; // tw::Error "Record not found" when not valid
+    // compareBookmarks (DataSet): -1, 0, 1 by row order; a null bookmark sorts first.
 
-    int fieldCount() const { return int(m_fields.size()); }
+    int fieldCount() const override { return int(m_fields.size()); }
     Field &field(int index);
     const Field &field(int index) const;
-    Field *findField(const QString &name); // without regard to case; null when absent
+    // Without regard to case; null when absent. The fields of the last result stay
+    // readable as definitions after close.
+    Field *findField(const QString &name) override;
     const Field *findField(const QString &name) const;
     Field &fieldByName(const QString &name); // tw::Error "Field 'name' not found"
-    QStringList fieldNames() const;
+    QStringList fieldNames() const override;
+    std::optional<FieldDef> findFieldDef(const QString &name) const override;
 
-    // Hooks; a caller that installs its own keeps the previous one and calls it.
+    // Hooks; a caller that installs its own keeps the previous one and calls it. The
+    // after-open and before-close hooks are the DataSet's (afterOpen, setBeforeClose ...).
     void setBeforeOpen(Hook h) { m_beforeOpen = std::move(h); }
     const Hook &beforeOpen() const { return m_beforeOpen; }
-    void setAfterOpen(Hook h) { m_afterOpen = std::move(h); }
-    const Hook &afterOpen() const { return m_afterOpen; }
-    void setBeforeClose(Hook h) { m_beforeClose = std::move(h); }
-    const Hook &beforeClose() const { return m_beforeClose; }
     // After every change of the current row (open, moves, re-execution).
     void setAfterScroll(Hook h) { m_afterScroll = std::move(h); }
     const Hook &afterScroll() const { return m_afterScroll; }
@@ -202,7 +194,7 @@ private:
     bool m_eof = true;
     quint64 m_fetch = 0;
 
-    Hook m_beforeOpen, m_afterOpen, m_beforeClose, m_afterScroll;
+    Hook m_beforeOpen, m_afterScroll;
 
     Query *m_master = nullptr;
     std::vector<Query *> m_details;

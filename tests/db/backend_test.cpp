@@ -250,7 +250,7 @@ TEST_P(BackendTest, CursorMovesAndBookmarks)
     q.last();
     EXPECT_TRUE(q.eof());
     EXPECT_EQ(q.field(0).asVariant().toInt(), 3);
-    EXPECT_LT(Query::compareBookmarks(middle, q.bookmark()), 0);
+    EXPECT_LT(q.compareBookmarks(middle, q.bookmark()), 0);
 
     q.gotoBookmark(middle);
     EXPECT_EQ(q.field(0).asVariant().toInt(), 2);

@@ -19,6 +19,8 @@ void frxRegisterClasses()
             registerClass(ci);
         registerViewClasses();
     });
+    // The dataset classes, the dataset lookup by name and the bands' counting datasets.
+    frxRegisterDataSets();
 }
 
 } // namespace tw
