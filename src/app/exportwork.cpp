@@ -7,6 +7,7 @@
 #include "app/settingsnames.h"
 #include "base/formatsettings.h"
 #include "base/guid.h"
+#include "report/engine/datasets.h"
 #include "report/xml/xmldocument.h"
 
 #include <QDir>
@@ -235,7 +236,7 @@ ExportWork::ExportWork(Tform_dm &dm, ExportView &view, ReportFactory &factory, E
     if (!m_options.newGuid)
         m_options.newGuid = [] { return newGuidText(); };
     m_tmp.setConnection(&m_dm.Connection());
-    m_cust.DataSet = &m_vt;
+    m_components.CUST().SetDataSet(&m_vt);
     m_adoCommand1.setCommandText(exporttext::temporaryTableScript());
 }
 

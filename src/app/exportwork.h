@@ -108,7 +108,8 @@ public:
     // The window's non-visual parts.
     db::Query &tmp() { return m_tmp; }
     TVirtualTable &vt() { return m_vt; }
-    ParameterDataset &CUST() { return m_cust; }
+    // The report dataset over vt, owned by the window's components.
+    TfrxDBDataset &CUST() { return m_components.CUST(); }
     db::Command &ADOCommand1() { return m_adoCommand1; }
     // frxADOComponents1: the default database of the templates' queries, set by a run.
     db::Connection *defaultDatabase() const { return m_defaultDatabase; }
@@ -130,8 +131,7 @@ private:
     std::unique_ptr<TickCounter> m_ownTicks;
 
     db::Query m_tmp;
-    TVirtualTable m_vt;
-    ParameterDataset m_cust;
+    TVirtualTable m_vt; // outlives m_components and so CUST
     db::Command m_adoCommand1;
     db::Connection *m_defaultDatabase = nullptr;
     WindowComponents m_components;

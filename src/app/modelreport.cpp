@@ -32,6 +32,14 @@ void TemplateModelReport::savePreparedToFile(const QString &)
     throw Error(reportEngineMissingText());
 }
 
+void TemplateModelReport::setOwner(::tw::Component *owner)
+{
+    if (owner)
+        owner->InsertComponent(m_report.get());
+    else if (Component *old = m_report->Owner())
+        old->RemoveComponent(m_report.get());
+}
+
 std::unique_ptr<ReportFacade> TemplateModelReportFactory::createReport()
 {
     return std::make_unique<TemplateModelReport>();

@@ -22,6 +22,7 @@ public:
     void setSilentModeReThrow() override;
     bool PrepareReport(bool ClearLastReport) override;         // always raises
     void savePreparedToFile(const QString &FileName) override; // raises: nothing prepared
+    void setOwner(::tw::Component *owner) override;
     TfrxReport &report() { return *m_report; }
 
 private:

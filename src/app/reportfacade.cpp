@@ -1,5 +1,8 @@
 #include "app/reportfacade.h"
 
+#include "report/engine/datasets.h"
+#include "report/model/objectmodel.h"
+
 namespace tw::app {
 
 QString reportEngineMissingText()
@@ -13,8 +16,25 @@ bool isValidComponentName(const QString &name)
     return isValidIdent(name);
 }
 
-WindowComponents::WindowComponents(ReportFactory &factory) : m_factory(factory)
+namespace {
+
+// The main window as the container of the components templates may name.
+class WindowHost : public ::tw::Component {
+public:
+    WindowHost() { SetName(QStringLiteral("Form1")); }
+    ContainerKind containerKind() const override { return ContainerKind::Host; }
+};
+
+} // namespace
+
+WindowComponents::WindowComponents(ReportFactory &factory) : m_factory(factory), m_host(std::make_unique<WindowHost>())
 {
+    frxRegisterClasses();
+    m_cust = new TfrxDBDataset(m_host.get());
+    m_cust->SetName(QStringLiteral("CUST"));
+    m_cust->SetUserName(QStringLiteral("CUST"));
+    m_cust->CloseDataSource = false;
+    m_cust->BCDToCurrency = false;
     static const char *const parts[] = {
         "Label3", "cb_tip", "Label4", "Date1", "Label7", "Date2", "Button2", "ProgressBar1",
         "Label1", "Memo1", "good_log", "err_log", "vt", "CUST", "ADOCommand1",
@@ -23,6 +43,12 @@ WindowComponents::WindowComponents(ReportFactory &factory) : m_factory(factory)
     for (const char *p : parts)
         addComponent(QString::fromLatin1(p));
     createReport(QStringLiteral("frxReport1"));
+}
+
+WindowComponents::~WindowComponents()
+{
+    // The reports first: their report objects leave the window's container as they go.
+    m_components.clear();
 }
 
 void WindowComponents::checkName(const QString &name) const
@@ -42,6 +68,7 @@ ReportFacade &WindowComponents::createReport(const QString &name)
     Component c{name, m_factory.createReport()};
     if (!c.report)
         throw Error(QStringLiteral("the report factory made no report"));
+    c.report->setOwner(m_host.get());
     m_components.push_back(std::move(c));
     return *m_components.back().report;
 }

@@ -8,6 +8,10 @@
 #include <memory>
 #include <vector>
 
+namespace tw {
+class TfrxDBDataset;
+}
+
 namespace tw::app {
 
 // A report object as the package loop uses it. The report engine provides the real one;
@@ -24,6 +28,9 @@ public:
     virtual bool PrepareReport(bool ClearLastReport) = 0;
     // PreviewPages.SaveToFile: the prepared report, replacing the file.
     virtual void savePreparedToFile(const QString &FileName) = 0;
+    // The window owns the report: the report object becomes a component of the window's
+    // container, so a template's references reach the window's datasets (CUST) by name.
+    virtual void setOwner(::tw::Component *) {}
 };
 
 // Makes new, empty reports.
@@ -41,7 +48,8 @@ QString reportEngineMissingText();
 bool isValidComponentName(const QString &name);
 
 // The components of the main window: the controls and parts it is made of (by name
-// only) and the reports it owns. Names are unique without regard to case.
+// only), the report dataset CUST and the reports it owns. Names are unique without regard
+// to case.
 class WindowComponents {
 public:
     struct Component {
@@ -49,10 +57,19 @@ public:
         std::unique_ptr<ReportFacade> report; // null: not a report
     };
 
-    // The main window's own parts and its stored report frxReport1 (made by the factory).
+    // The main window's own parts, the dataset CUST and its stored report frxReport1
+    // (made by the factory).
     explicit WindowComponents(ReportFactory &factory);
+    ~WindowComponents();
     WindowComponents(const WindowComponents &) = delete;
     WindowComponents &operator=(const WindowComponents &) = delete;
+
+    // The window as a component container ("Form1"): it owns CUST and, as their owner for
+    // name lookups, the report objects of the reports made here.
+    ::tw::Component *host() const { return m_host.get(); }
+    // The report dataset "CUST" (UserName CUST, CloseDataSource and BCDToCurrency false);
+    // its DataSet is the parameter table, set by whoever holds the table.
+    TfrxDBDataset &CUST() const { return *m_cust; }
 
     // Creates a report owned by the window and names it. An empty name is allowed (as
     // for any component); otherwise EComponentError "''%s'' is not a valid component
@@ -75,6 +92,8 @@ private:
     void checkName(const QString &name) const;
 
     ReportFactory &m_factory;
+    std::unique_ptr<::tw::Component> m_host; // destroyed after the reports
+    TfrxDBDataset *m_cust = nullptr;         // owned by m_host
     std::vector<Component> m_components;
 };
 

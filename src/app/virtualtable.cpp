@@ -1,5 +1,6 @@
 #include "app/virtualtable.h"
 
+#include "base/codepage.h"
 #include "base/formatsettings.h"
 
 namespace tw::app {
@@ -30,6 +31,11 @@ QString VtField::asString() const
     if (isNull())
         return {};
     return *(*m_table->currentRow())[m_index];
+}
+
+QByteArray VtField::asBytes() const
+{
+    return codepage::toAnsi(asString());
 }
 
 void VtField::setValue(const Variant &value)
@@ -135,16 +141,14 @@ void TVirtualTable::open()
     rebuildFields();
     m_state = State::Browse;
     setPosition(m_rows.isEmpty() ? -1 : 0);
-    if (m_afterOpen)
-        m_afterOpen(*this);
+    doAfterOpen();
 }
 
 void TVirtualTable::close()
 {
     if (m_state == State::Inactive)
         return;
-    if (m_beforeClose)
-        m_beforeClose(*this);
+    doBeforeClose();
     cancel();
     m_state = State::Inactive;
     m_fields.clear();
@@ -263,6 +267,14 @@ VtField &TVirtualTable::fieldByName(const QString &name)
     throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name));
 }
 
+std::optional<db::FieldDef> TVirtualTable::findFieldDef(const QString &name) const
+{
+    for (const db::FieldDef &d : m_defs)
+        if (d.name.compare(name, Qt::CaseInsensitive) == 0)
+            return d;
+    return std::nullopt;
+}
+
 QStringList TVirtualTable::fieldNames() const
 {
     QStringList names;
@@ -329,27 +341,26 @@ int TVirtualTable::recNo() const
     return isActive() && m_row >= 0 ? m_row + 1 : 0;
 }
 
-TVirtualTable::Bookmark TVirtualTable::bookmark() const
+db::Bookmark TVirtualTable::bookmark() const
 {
-    return isActive() ? m_row : -1;
+    if (!isActive() || m_row < 0)
+        return {};
+    return {1, m_row};
 }
 
-bool TVirtualTable::bookmarkValid(Bookmark b) const
+bool TVirtualTable::bookmarkValid(const db::Bookmark &b) const
 {
-    return isActive() && b >= 0 && b < m_rows.size();
+    return isActive() && !b.isNull() && b.row >= 0 && b.row < m_rows.size();
 }
 
-void TVirtualTable::gotoBookmark(Bookmark b)
+void TVirtualTable::gotoBookmark(const db::Bookmark &b)
 {
     if (!bookmarkValid(b))
         throw EDatabaseError(QStringLiteral("Record not found"));
-    m_row = b;
+    if (m_state != State::Browse)
+        post();
+    m_row = b.row;
     m_bof = m_eof = false;
-}
-
-int TVirtualTable::compareBookmarks(Bookmark a, Bookmark b)
-{
-    return a < b ? -1 : (a > b ? 1 : 0);
 }
 
 } // namespace tw::app

@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "base/variant.h"
+#include "db/dataset.h"
 #include "db/fieldtype.h"
 
 #include <QString>
@@ -20,21 +21,23 @@ TW_DECLARE_ERROR(EDatabaseError, Error)
 class TVirtualTable;
 
 // A field of the open table, read and written at its current row.
-class VtField {
+class VtField : public db::DataField {
 public:
-    const QString &fieldName() const { return m_name; }
-    db::FieldType dataType() const { return m_type; }
-    int size() const { return m_size; }
+    const QString &fieldName() const override { return m_name; }
+    db::FieldType dataType() const override { return m_type; }
+    int size() const override { return m_size; }
     int index() const { return m_index; }
-    int displayWidth() const { return m_size; }
-    bool isBlob() const { return false; }
+    int displayWidth() const override { return m_size; }
+    bool isBlob() const override { return false; }
 
-    bool isNull() const;
+    bool isNull() const override;
     // String or Null.
-    Variant asVariant() const;
+    Variant asVariant() const override;
     // "" for an empty field.
-    QString asString() const;
-    QString displayText() const { return asString(); }
+    QString asString() const override;
+    QString displayText() const override { return asString(); }
+    // The text in the system's 8-bit code page.
+    QByteArray asBytes() const override;
 
     // Only in insert or edit state. Null and Empty empty the field; other values are stored
     // as their text in the current regional settings, cut to the field size.
@@ -54,18 +57,13 @@ private:
     int m_size;
 };
 
-struct VtFieldDef {
-    QString name;
-    db::FieldType dataType = db::ftUnknown;
-    int size = 0;
-};
+using VtFieldDef = db::FieldDef;
 
 // The one-row parameter table of a document: an in-memory table whose fields are the
 // document's parameters. Definitions added without a type become strings of 20 characters.
-class TVirtualTable {
+class TVirtualTable : public db::DataSet {
 public:
     enum class State { Inactive, Browse, Insert, Edit };
-    using Hook = std::function<void(TVirtualTable &)>;
 
     // As stored with the main window: open, one field "id1", one row "128698".
     TVirtualTable();
@@ -79,9 +77,9 @@ public:
     void addFieldDef(const QString &name, db::FieldType type = db::ftUnknown, int size = 0);
     const QVector<VtFieldDef> &fieldDefs() const { return m_defs; }
 
-    void open();
-    void close();
-    bool isActive() const { return m_state != State::Inactive; }
+    void open() override;
+    void close() override;
+    bool isActive() const override { return m_state != State::Inactive; }
     State state() const { return m_state; }
 
     // Cancels a pending insert or edit and removes every row; the table stays open.
@@ -92,39 +90,35 @@ public:
     void post();
     void cancel();
 
-    int fieldCount() const { return int(m_fields.size()); }
+    int fieldCount() const override { return int(m_fields.size()); }
     VtField &field(int index);
     const VtField &field(int index) const;
-    VtField *findField(const QString &name);
+    // Fields exist while the table is open; definitions always.
+    VtField *findField(const QString &name) override;
     const VtField *findField(const QString &name) const;
     // EDatabaseError "Field 'name' not found".
     VtField &fieldByName(const QString &name);
-    QStringList fieldNames() const;
+    QStringList fieldNames() const override;
+    std::optional<db::FieldDef> findFieldDef(const QString &name) const override;
 
     // Cursor over the stored rows.
-    int recordCount() const;
-    void first();
-    void next();
-    void prior();
+    int recordCount() const override;
+    void first() override;
+    void next() override;
+    void prior() override;
     void last();
-    bool eof() const { return m_eof; }
+    bool eof() const override { return m_eof; }
     bool bof() const { return m_bof; }
     bool isEmpty() const { return recordCount() == 0; }
     int recNo() const; // 1 for the first row; 0 when there is none
 
-    // A row index; -1 is no bookmark.
-    using Bookmark = int;
-    Bookmark bookmark() const;
-    bool bookmarkValid(Bookmark b) const;
-    void gotoBookmark(Bookmark b); // EDatabaseError "Record not found"
-    static int compareBookmarks(Bookmark a, Bookmark b);
+    // A row index of the open table (fetch is 1 for every bookmark of the table).
+    db::Bookmark bookmark() const override;
+    bool bookmarkValid(const db::Bookmark &b) const override;
+    void gotoBookmark(const db::Bookmark &b) override; // EDatabaseError "Record not found"
 
-    // For a report dataset that watches the table; a caller installing its own hook keeps
-    // the previous one and calls it.
-    void setAfterOpen(Hook h) { m_afterOpen = std::move(h); }
-    const Hook &afterOpen() const { return m_afterOpen; }
-    void setBeforeClose(Hook h) { m_beforeClose = std::move(h); }
-    const Hook &beforeClose() const { return m_beforeClose; }
+    // The after-open and before-close hooks a report dataset watches the table with are
+    // the DataSet's (setAfterOpen, setBeforeClose).
 
 private:
     friend class VtField;
@@ -147,16 +141,7 @@ private:
     bool m_eof = true;
     Row m_buffer;       // the row being inserted or edited
     int m_insertAt = -1;
-    Hook m_afterOpen, m_beforeClose;
 };
 
-// The report dataset over the parameter table, as the main window holds it; the report
-// engine wraps it when a template reads "CUST".
-struct ParameterDataset {
-    QString UserName = QStringLiteral("CUST");
-    TVirtualTable *DataSet = nullptr;
-    bool CloseDataSource = false;
-    bool BCDToCurrency = false;
-};
 
 } // namespace tw::app

@@ -124,5 +124,5 @@ TEST(ParameterTable, CursorOverTheSingleRow)
     t.gotoBookmark(b);
     EXPECT_FALSE(t.eof());
     EXPECT_EQ(t.recNo(), 1);
-    EXPECT_THROW(t.gotoBookmark(5), EDatabaseError);
+    EXPECT_THROW(t.gotoBookmark(db::Bookmark{1, 5}), EDatabaseError);
 }
