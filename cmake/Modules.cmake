@@ -1,9 +1,16 @@
 # One static library per module; sources are globbed so a module grows by adding files.
 set(TARNWELL_WARNINGS -Wall -Wextra)
 
+# MORE names further folders whose sources belong to the same library.
 function(tarnwell_module name dir)
-  cmake_parse_arguments(M "" "" "DEPS;EXTRA" ${ARGN})
-  file(GLOB cpps CONFIGURE_DEPENDS ${dir}/*.cpp)
+  cmake_parse_arguments(M "" "" "DEPS;EXTRA;MORE" ${ARGN})
+  set(globs ${dir}/*.cpp)
+  set(hglobs ${dir}/*.h)
+  foreach(d ${M_MORE})
+    list(APPEND globs ${d}/*.cpp)
+    list(APPEND hglobs ${d}/*.h)
+  endforeach()
+  file(GLOB cpps CONFIGURE_DEPENDS ${globs})
   if(NOT cpps)
     # A module not written yet: only its headers and dependencies.
     add_library(${name} INTERFACE)
@@ -11,7 +18,7 @@ function(tarnwell_module name dir)
     target_link_libraries(${name} INTERFACE ${M_DEPS})
     return()
   endif()
-  file(GLOB hdrs CONFIGURE_DEPENDS ${dir}/*.h)
+  file(GLOB hdrs CONFIGURE_DEPENDS ${hglobs})
   add_library(${name} STATIC ${cpps} ${hdrs} ${M_EXTRA})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${name} PRIVATE ${TARNWELL_WARNINGS})

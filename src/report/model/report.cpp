@@ -7,6 +7,10 @@
 #include "report/model/pages.h"
 #include "report/model/picture.h"
 #include "report/model/viewsdataset.h"
+#include "report/engine/engine.h"
+#include "report/engine/expressioncache.h"
+#include "report/engine/reportclasses.h"
+#include "script/interpreter.h"
 #include "report/xml/resources.h"
 #include "report/xml/xmldocument.h"
 #include "report/xml/xmlserializer.h"
@@ -421,6 +425,8 @@ TfrxDataSetItem *TfrxReportDataSets::Find(const QString &name) const
     return nullptr;
 }
 
+TW_DEFINE_CLASS(TfrxVariables, nullptr) {}
+
 TW_DEFINE_CLASS(TfrxVariable, nullptr)
 {
     using V = TfrxVariable;
@@ -621,6 +627,13 @@ TfrxReport::TfrxReport(Component *owner) : TfrxComponent(owner)
 {
     // Loading creates objects by class name: every report can load without set-up.
     frxRegisterClasses();
+    frxRegisterReportRTTI();
+    frxInstallScriptMessages();
+    m_script = std::make_unique<TfsScript>();
+    m_script->ExtendedCharset = true;
+    m_script->AddRTTI();
+    m_engine = std::make_unique<TfrxEngine>(this);
+    m_expressionCache = std::make_unique<TfrxExpressionCache>(m_script.get());
     IniFile = QStringLiteral("\\Software\\Tarnwell\\Report");
     Clear();
 }
@@ -628,6 +641,8 @@ TfrxReport::TfrxReport(Component *owner) : TfrxComponent(owner)
 TfrxReport::~TfrxReport()
 {
     TfrxComponent::Clear();
+    // The cache's script has the report's script as parent: it goes first.
+    m_expressionCache.reset();
 }
 
 bool TfrxReport::isInherited() const

@@ -11,8 +11,11 @@
 
 namespace tw {
 
+class TfrxCustomEngine;
 class TfrxDataSet;
 class TfrxDataPage;
+class TfrxExpressionCache;
+class TfsScript;
 class TfrxPicture;
 class TfrxReport;
 
@@ -143,6 +146,10 @@ public:
     // By the user name of each item's dataset, ignoring case; items without one skipped.
     TfrxDataSetItem *Find(const QString &name) const;
     TfrxDataSetItem *Items(int index) const { return m_items.at(size_t(index)).get(); }
+    // At the start and end of a run: every item's dataset gets ReportRef and Initialize,
+    // respectively Finalize, in list order.
+    void Initialize();
+    void Finalize();
 
     int Count() const override { return int(m_items.size()); }
     Object *Item(int index) const override { return Items(index); }
@@ -165,9 +172,9 @@ class TfrxVariable : public Object {
     Variant Value = Variant::null();
 };
 
-// The report variables (PropData entry "Variables").
-class TfrxVariables : public TfrxCollection {
-public:
+// The report variables (PropData entry "Variables"); scripts reach them as an object.
+class TfrxVariables : public Object, public TfrxCollection {
+    TW_OBJECT(TfrxVariables)
     TfrxVariable *Add();
     void Clear() { m_items.clear(); }
     void Delete(int index) { m_items.erase(m_items.begin() + index); }
@@ -298,6 +305,34 @@ class TfrxReport : public TfrxComponent {
     std::function<void(TfrxReport *, const QString &templateName)> OnLoadTemplate;
     std::function<bool(TfrxReport *, QString &password)> OnGetPassword;
 
+    // Run time: the script, the engine state, expressions and events (the engine files).
+    TfsScript *Script() const { return m_script.get(); }
+    TfrxCustomEngine *Engine() const { return m_engine.get(); }
+    TfrxExpressionCache *ExpressionCache() const { return m_expressionCache.get(); }
+    // The name of the object being processed; error lines start with it.
+    QString CurObject;
+    // Compiles ScriptText with the report's objects, Report, Engine, Outline, Value, Self,
+    // Get, Set, IIF and the aggregates; false (and an error line) when it does not compile.
+    bool PrepareScript();
+    // Evaluates an expression: a bare name through LookupValue, else a compiled function
+    // of the expression cache. An error is added to Errors and raised. script: nullptr the
+    // report's; toolCall marks a call from an expression-editing tool.
+    Variant Calc(const QString &expr, TfsScript *script = nullptr, bool toolCall = false);
+    // Dataset fields, system variables, report variables (evaluated), global variables,
+    // script variables; false when the name is none of them.
+    bool LookupValue(const QString &name, Variant &value);
+    // What the script's Get answers: LookupValue, an aggregate call, or Null and an
+    // "Unknown variable or datafield:" line.
+    Variant GetScriptValue(const QString &name);
+    // Calls the script procedure named by an event property with the object as Sender.
+    void DoNotifyEvent(Object *obj, const QString &eventName, bool runAlways = false);
+    // Same with a prepared argument array whose var elements flow back.
+    void DoParamEvent(const QString &eventName, Variant &params, bool runAlways = false);
+    // CUST."id1" -> (CUST, id1); nothing without a quoted field.
+    void GetDatasetAndField(const QString &complexName, TfrxDataSet *&dataSet, QString &field) const;
+    // The user name, "(dataset is not included in Report.DataSets)", or empty for none.
+    QString GetAlias(TfrxDataSet *dataSet) const;
+
     // Where relative parent templates are looked up after the template's own directory.
     static void SetApplicationDir(const QString &dir);
     static QString ApplicationDir();
@@ -323,6 +358,9 @@ private:
     QString m_fileName;
     TfrxXMLSerializer *m_xmlSerializer = nullptr;
     std::unique_ptr<TfrxReport> m_parentReportObject;
+    std::unique_ptr<TfsScript> m_script;
+    std::unique_ptr<TfrxCustomEngine> m_engine;
+    std::unique_ptr<TfrxExpressionCache> m_expressionCache;
 };
 
 // A file that cannot be opened or created.

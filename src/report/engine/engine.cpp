@@ -1,0 +1,80 @@
+#include "report/engine/engine.h"
+
+#include "base/datetime.h"
+#include "report/engine/aggregates.h"
+#include "report/model/report.h"
+
+#include <cmath>
+
+namespace tw {
+
+TW_DEFINE_CLASS(TfrxCustomEngine, nullptr)
+{
+    using E = TfrxCustomEngine;
+    ClassBuilder<E>(info)
+        .integer(QStringLiteral("CurColumn"), [](const E *e) { return e->CurColumn; }, [](E *e, int v) { e->CurColumn = v; })
+        .integer(QStringLiteral("CurVColumn"), [](const E *e) { return e->CurVColumn; }, [](E *e, int v) { e->CurVColumn = v; })
+        .floating(QStringLiteral("CurX"), [](const E *e) { return e->CurX; }, [](E *e, double v) { e->CurX = v; })
+        .floating(QStringLiteral("CurY"), [](const E *e) { return e->CurY; }, [](E *e, double v) { e->CurY = v; })
+        .boolean(QStringLiteral("DoublePass"), [](const E *e) { return e->DoublePass; }, [](E *e, bool v) { e->DoublePass = v; })
+        .boolean(QStringLiteral("FinalPass"), [](const E *e) { return e->FinalPass; }, [](E *e, bool v) { e->FinalPass = v; })
+        .floating(QStringLiteral("PageHeight"), [](const E *e) { return e->PageHeight; }, [](E *e, double v) { e->PageHeight = v; })
+        .floating(QStringLiteral("PageWidth"), [](const E *e) { return e->PageWidth; }, [](E *e, double v) { e->PageWidth = v; })
+        .floating(QStringLiteral("StartDate"), [](const E *e) { return e->StartDate; }, [](E *e, double v) { e->StartDate = v; })
+        .floating(QStringLiteral("StartTime"), [](const E *e) { return e->StartTime; }, [](E *e, double v) { e->StartTime = v; })
+        .integer(QStringLiteral("TotalPages"), [](const E *e) { return e->TotalPages; }, [](E *e, int v) { e->TotalPages = v; })
+        .boolean(QStringLiteral("SecondScriptCall"), [](const E *e) { return e->SecondScriptCall; },
+                 [](E *e, bool v) { e->SecondScriptCall = v; });
+    // Published types of the script's view: dates are TDateTime values.
+    for (PropInfo &p : info.ownProperties)
+        if (p.name == QLatin1String("StartDate") || p.name == QLatin1String("StartTime"))
+            p.typeName = QStringLiteral("TDateTime");
+}
+
+TW_DEFINE_CLASS(TfrxEngine, &TfrxCustomEngine::staticClassInfo()) {}
+
+TfrxCustomEngine::TfrxCustomEngine(TfrxReport *report)
+    : m_report(report), m_aggregates(std::make_unique<TfrxAggregateList>(report))
+{
+}
+
+TfrxCustomEngine::~TfrxCustomEngine() = default;
+
+void TfrxCustomEngine::SetCurBand(TfrxBand *band)
+{
+    m_curBand = band;
+}
+
+Variant TfrxCustomEngine::GetAggregateValue(const QString &name, const QString &expression, TfrxBand *band, int flags)
+{
+    return m_aggregates->GetValue(CurBand(), CurVColumn, name, expression, band, flags);
+}
+
+void TfrxCustomEngine::StartRun()
+{
+    const double stamp = nowDateTime();
+    StartDate = std::floor(stamp);
+    StartTime = stamp - StartDate;
+    CurLine = 0;
+    CurLineThrough = 0;
+    CurColumn = 1;
+    CurVColumn = 0;
+    CurX = 0;
+    CurY = 0;
+    TotalPages = 0;
+    FinalPass = !DoublePass;
+    SecondScriptCall = false;
+    LogicalPageNo = 1;
+    LogicalPageCount = 0;
+    PreparedPageIndex = 0;
+    m_curBand.reset();
+    m_aggregates->Clear();
+}
+
+void TfrxCustomEngine::StopReport()
+{
+    if (m_report)
+        m_report->Terminated = true;
+}
+
+} // namespace tw
