@@ -10,6 +10,7 @@
 #include "app/processexit.h"
 #include "base/error.h"
 #include "db/database.h"
+#include "report/engine/reportclasses.h"
 #include "report/model/report.h"
 #include "report/model/templatetool.h"
 #include "script/scriptverb.h"
@@ -147,6 +148,8 @@ int main(int argc, char **argv)
         printErr(QStringLiteral("tarnwell: ") + why + QLatin1Char('\n') + usageText());
         return 1;
     }
+    // Script messages come from the report's message table, for the window and every verb.
+    tw::frxInstallScriptMessages();
 
     if (cl->verb.isEmpty()) {
         QApplication app(argc, argv);

@@ -38,7 +38,7 @@ bool sameTextLocale(const QString &a, const QString &b)
     return QString::localeAwareCompare(a.toUpper(), b.toUpper()) == 0;
 }
 
-// Part 3.1 "Finding a dataset by name".
+// The global-list lookup: creation order, user names ignoring case, other reports' datasets skipped.
 TfrxDataSet *globalDataSetLookup(const TfrxComponent *asker, const QString &name, TfrxDataSet *current)
 {
     TfrxReport *report = asker ? asker->Report() : nullptr;
@@ -68,25 +68,6 @@ void installLookupOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] { frxDataSetLookup = &globalDataSetLookup; });
-}
-
-// Lines as one text, each followed by CR LF; and back.
-QString linesText(const QStringList &lines)
-{
-    QString s;
-    for (const QString &l : lines)
-        s += l + QStringLiteral("\r\n");
-    return s;
-}
-
-QStringList textLines(const QString &text)
-{
-    QString t = text;
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QStringList lines = t.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
 }
 
 // The name and alias parts of a FieldAliases line ("name=alias"); a line without '='
@@ -324,8 +305,8 @@ TW_DEFINE_CLASS(TfrxUserDataSet, &TfrxDataSet::staticClassInfo())
     using D = TfrxUserDataSet;
     ClassBuilder<D>(info)
         .factory(frxFactory<D>())
-        .stringList(QStringLiteral("Fields"), [](const D *d) { return linesText(d->Fields); },
-                    [](D *d, const QString &v) { d->Fields = textLines(v); });
+        .stringList(QStringLiteral("Fields"), [](const D *d) { return frxLinesText(d->Fields); },
+                    [](D *d, const QString &v) { d->Fields = frxTextLines(v); });
 }
 
 TfrxUserDataSet::TfrxUserDataSet(Component *owner) : TfrxDataSet(owner) {}
@@ -354,8 +335,8 @@ TW_DEFINE_CLASS(TfrxCustomDBDataSet, &TfrxDataSet::staticClassInfo())
     ClassBuilder<D>(info)
         .boolean(QStringLiteral("BCDToCurrency"), [](const D *d) { return d->BCDToCurrency; },
                  [](D *d, bool v) { d->BCDToCurrency = v; })
-        .stringList(QStringLiteral("FieldAliases"), [](const D *d) { return linesText(d->FieldAliases); },
-                    [](D *d, const QString &v) { d->FieldAliases = textLines(v); });
+        .stringList(QStringLiteral("FieldAliases"), [](const D *d) { return frxLinesText(d->FieldAliases); },
+                    [](D *d, const QString &v) { d->FieldAliases = frxTextLines(v); });
 }
 
 TfrxCustomDBDataSet::TfrxCustomDBDataSet(Component *owner) : TfrxDataSet(owner) {}

@@ -11,6 +11,24 @@
 
 namespace tw {
 
+QString frxLinesText(const QStringList &lines)
+{
+    QString s;
+    for (const QString &l : lines)
+        s += l + QLatin1String("\r\n");
+    return s;
+}
+
+QStringList frxTextLines(const QString &text)
+{
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = t.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
 const EnumInfo &frxRestrictionsEnum()
 {
     static const EnumInfo e{QStringLiteral("TfrxRestrictions"),

@@ -41,6 +41,11 @@ const EnumInfo &frxRestrictionsEnum(); // rfDontModify ... rfDontEdit, type "Tfr
 // Instance style flag beside the class flags csPreviewVisible and csDefaultDiff.
 constexpr int csContainer = 4;
 
+// String-list properties as one text: every line followed by CR LF; reading splits at
+// CR LF, CR or LF, and an empty rest after the last break adds no line.
+QString frxLinesText(const QStringList &lines);
+QStringList frxTextLines(const QString &text);
+
 // A name is a valid identifier: letters, digits and '_', not beginning with a digit.
 bool isValidIdent(const QString &name);
 

@@ -28,22 +28,6 @@ namespace tw {
 
 namespace {
 
-QString linesText(const QStringList &lines)
-{
-    QString s;
-    for (const QString &l : lines)
-        s += l + QLatin1String("\r\n");
-    return s;
-}
-
-QStringList textLines(const QString &text)
-{
-    QStringList l = text.split(QLatin1String("\r\n"));
-    if (!l.isEmpty() && l.last().isEmpty())
-        l.removeLast();
-    return l;
-}
-
 // Member-pointer shorthands for the option records.
 template <class T>
 struct Members {
@@ -71,8 +55,8 @@ struct Members {
     }
     Members &lines(const char *name, QStringList T::*m)
     {
-        b.stringList(QString::fromLatin1(name), [m](const T *t) { return linesText(t->*m); },
-                     [m](T *t, const QString &v) { t->*m = textLines(v); });
+        b.stringList(QString::fromLatin1(name), [m](const T *t) { return frxLinesText(t->*m); },
+                     [m](T *t, const QString &v) { t->*m = frxTextLines(v); });
         return *this;
     }
     template <class E>

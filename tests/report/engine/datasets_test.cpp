@@ -1,4 +1,4 @@
-// Report datasets (Part 3.1): the cursor rules, the database dataset over a platform
+// Report datasets: the cursor rules, the database dataset over a platform
 // dataset, field aliases, errors, the lookup by name and the band's counting dataset.
 // The database cases run on SQLite and on PostgreSQL through ODBC (TARNWELL_TEST_PG).
 #include "db/database.h"
