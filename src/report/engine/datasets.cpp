@@ -30,7 +30,7 @@ DataSetList &dataSetList()
     return *list;
 }
 
-// AnsiCompareText: the platform's locale-aware comparison, ignoring case.
+// User names compare ignoring case, by the locale's rules.
 bool sameTextLocale(const QString &a, const QString &b)
 {
     if (a.compare(b, Qt::CaseInsensitive) == 0)
@@ -38,8 +38,9 @@ bool sameTextLocale(const QString &a, const QString &b)
     return QString::localeAwareCompare(a.toUpper(), b.toUpper()) == 0;
 }
 
-// The global-list lookup: creation order, user names ignoring case, other reports' datasets skipped.
-TfrxDataSet *globalDataSetLookup(const TfrxComponent *asker, const QString &name, TfrxDataSet *current)
+} // namespace
+
+TfrxDataSet *frxFindDataSet(const TfrxComponent *asker, const QString &name, TfrxDataSet *current)
 {
     TfrxReport *report = asker ? asker->Report() : nullptr;
     if (!report)
@@ -64,11 +65,7 @@ TfrxDataSet *globalDataSetLookup(const TfrxComponent *asker, const QString &name
     return found;
 }
 
-void installLookupOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { frxDataSetLookup = &globalDataSetLookup; });
-}
+namespace {
 
 // The name and alias parts of a FieldAliases line ("name=alias"); a line without '='
 // names a field under its own name.
@@ -158,7 +155,6 @@ TW_DEFINE_CLASS(TfrxDataSet, &TfrxDialogComponent::staticClassInfo())
 
 TfrxDataSet::TfrxDataSet(Component *owner) : TfrxDialogComponent(owner)
 {
-    installLookupOnce();
     DataSetList &l = dataSetList();
     std::lock_guard<std::mutex> lock(l.mutex);
     l.items.push_back(this);
@@ -881,7 +877,6 @@ void frxRegisterDataSets()
         registerClass(&TfrxCustomDBDataSet::staticClassInfo());
         registerClass(&TfrxDBDataset::staticClassInfo());
     });
-    installLookupOnce();
     // The data bands' counting datasets (left alone when a host installed its own).
     if (!TfrxDataBand::CreateVirtualDataSet)
         TfrxDataBand::CreateVirtualDataSet = [](TfrxDataBand *band) -> TfrxDataSet * {

@@ -194,9 +194,8 @@ private:
 // with the lock held and may stop the walk by returning false.
 void frxForEachDataSet(const std::function<bool(TfrxDataSet *)> &visit);
 
-// Registers the dataset classes by name and installs the dataset lookup by name
-// (frxDataSetLookup) and the data bands' counting datasets; idempotent, called by
-// frxRegisterClasses.
+// Registers the dataset classes by name and installs the data bands' counting datasets;
+// idempotent, called by frxRegisterClasses.
 void frxRegisterDataSets();
 
 } // namespace tw

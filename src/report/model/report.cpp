@@ -319,29 +319,6 @@ void TfrxReportOptions::Clear()
 // ---------------------------------------------------------------------------------------
 // Datasets and variables
 
-std::function<TfrxDataSet *(const TfrxComponent *, const QString &, TfrxDataSet *)> frxDataSetLookup;
-
-TfrxDataSet *frxFindDataSet(const TfrxComponent *asker, const QString &name, TfrxDataSet *current)
-{
-    if (frxDataSetLookup)
-        return frxDataSetLookup(asker, name, current);
-    TfrxReport *report = asker ? asker->Report() : nullptr;
-    if (!report)
-        return current;
-    if (name.isEmpty())
-        return nullptr;
-    auto matches = [&](TfrxDataSet *ds) { return ds && ds->UserName().compare(name, Qt::CaseInsensitive) == 0; };
-    // The report's own datasets, then those of its host container.
-    for (TfrxComponent *c : report->AllObjects())
-        if (auto *ds = dynamic_cast<TfrxDataSet *>(c); matches(ds))
-            return ds;
-    if (Component *host = report->Owner())
-        for (Component *c : host->Components())
-            if (auto *ds = dynamic_cast<TfrxDataSet *>(c); matches(ds))
-                return ds;
-    return current;
-}
-
 TW_DEFINE_CLASS(TfrxDataSetItem, nullptr)
 {
     using D = TfrxDataSetItem;

@@ -211,10 +211,9 @@ TfrxVariables &frxGlobalVariables();
 
 // Finds a dataset for a component that names it (DataSetName of a band, page, view or
 // DataSets item). The asker outside any report keeps `current`; an empty name gives none.
-// The datasets code may install a lookup of its own.
+// With UseGlobalDataSetList the global dataset list is searched in creation order, skipping
+// datasets of other reports; otherwise the report's DataSets. No match keeps `current`.
 TfrxDataSet *frxFindDataSet(const TfrxComponent *asker, const QString &name, TfrxDataSet *current);
-extern std::function<TfrxDataSet *(const TfrxComponent *asker, const QString &name, TfrxDataSet *current)>
-    frxDataSetLookup;
 
 // Shows an error box of simMessageBoxes; headless by default: one line on stderr.
 using TfrxMessageBoxHandler = std::function<void(const QString &caption, const QString &text)>;
