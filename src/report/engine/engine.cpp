@@ -1,10 +1,8 @@
 #include "report/engine/engine.h"
 
-#include "base/datetime.h"
 #include "report/engine/aggregates.h"
 #include "report/model/report.h"
 
-#include <cmath>
 
 namespace tw {
 
@@ -48,27 +46,6 @@ void TfrxCustomEngine::SetCurBand(TfrxBand *band)
 Variant TfrxCustomEngine::GetAggregateValue(const QString &name, const QString &expression, TfrxBand *band, int flags)
 {
     return m_aggregates->GetValue(CurBand(), CurVColumn, name, expression, band, flags);
-}
-
-void TfrxCustomEngine::StartRun()
-{
-    const double stamp = nowDateTime();
-    StartDate = std::floor(stamp);
-    StartTime = stamp - StartDate;
-    CurLine = 0;
-    CurLineThrough = 0;
-    CurColumn = 1;
-    CurVColumn = 0;
-    CurX = 0;
-    CurY = 0;
-    TotalPages = 0;
-    FinalPass = !DoublePass;
-    SecondScriptCall = false;
-    LogicalPageNo = 1;
-    LogicalPageCount = 0;
-    PreparedPageIndex = 0;
-    m_curBand.reset();
-    m_aggregates->Clear();
 }
 
 void TfrxCustomEngine::StopReport()

@@ -57,8 +57,6 @@ class TfrxCustomEngine : public Object {
 
     // Free space left on the page; the layout code overrides it.
     virtual double FreeSpace() { return PageHeight - CurY; }
-    // Called at the start of a run: start date and time, counters, aggregates cleared.
-    virtual void StartRun();
     void StopReport();
 
 private:

@@ -49,9 +49,7 @@ void addReportFunctions(TfrxReport *report, TfsScript *s)
                  [report](Object *, const ClassInfo *, const QString &, TfsMethodHelper *h) {
                      Variant result = Variant::null();
                      try {
-                         const Variant cond = report->Calc(h->GetVParam(0).toText(), h->Prog);
-                         const bool yes = cond.kind() == Variant::Kind::Boolean ? cond.toBool()
-                                                                                 : cond.sameAs(Variant(true));
+                         const bool yes = var::equals(report->Calc(h->GetVParam(0).toText(), h->Prog), Variant(true));
                          result = report->Calc(h->GetVParam(yes ? 1 : 2).toText(), h->Prog);
                      } catch (const std::exception &) {
                          // An error inside leaves the result unset; Calc has listed it.
