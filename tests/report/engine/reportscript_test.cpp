@@ -158,6 +158,31 @@ TEST_F(ReportScript, ExpressionErrorsNameTheObjectAndRaise)
     EXPECT_NE(report.ExpressionCache()->Script()->FindLocal(QStringLiteral("fr3f0")), nullptr);
 }
 
+TEST_F(ReportScript, ToolCallsGetTheToolPrefixAndLeaveTheErrorListAlone)
+{
+    ASSERT_TRUE(report.PrepareScript());
+    report.CurObject = QStringLiteral("Memo1");
+    try {
+        report.Calc(QStringLiteral("1 +"), nullptr, true);
+        FAIL() << "no error";
+    } catch (const Error &e) {
+        // The tool's prefix key has no text in the table, so the key itself leads.
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("clErrorInExpError in expression '1 +': ")))
+            << e.message().toStdString();
+    }
+    EXPECT_TRUE(report.Errors().isEmpty());
+}
+
+TEST_F(ReportScript, GetEvaluatesAggregateCallsInsteadOfReportingThem)
+{
+    ASSERT_TRUE(report.PrepareScript());
+    // No item was found for it, so the aggregate has no value, but it is not unknown.
+    EXPECT_TRUE(report.GetScriptValue(QStringLiteral(" sum (<CUST.\"n\">)")).isNull());
+    EXPECT_TRUE(report.Errors().isEmpty()) << errors().toStdString();
+    EXPECT_TRUE(report.GetScriptValue(QStringLiteral("Nothing(1)")).isNull());
+    EXPECT_EQ(errors(), QStringLiteral("Unknown variable or datafield: Nothing(1)"));
+}
+
 TEST_F(ReportScript, DivisionByZeroIsNullWhenIgnored)
 {
     report.Variables().Set(QStringLiteral("z"), Variant(0));
