@@ -1,0 +1,1030 @@
+#include "report/engine/previewpages.h"
+
+#include "base/formatsettings.h"
+#include "base/numberformat.h"
+#include "report/engine/differences.h"
+#include "report/engine/engine.h"
+#include "report/model/bands.h"
+#include "report/model/memo.h"
+#include "report/model/pages.h"
+#include "report/model/picture.h"
+#include "report/model/report.h"
+#include "report/xml/xmlserializer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cmath>
+
+namespace tw {
+
+namespace {
+
+const QString kPreviewPages = QStringLiteral("previewpages");
+const QString kLogical = QStringLiteral("logicalpagenumbers");
+const QString kAnchors = QStringLiteral("anchors");
+const QString kCutted = QStringLiteral("cutted");
+const QString kReportPage = QStringLiteral("TfrxReportPage");
+const QString kDMPPage = QStringLiteral("TfrxDMPPage");
+
+// Source pages and class-named elements keep a point whatever the locale: other programs
+// read them, and difference texts are the only place the regional separator goes.
+FormatSettings sourceFormat()
+{
+    FormatSettings fs = FormatSettings::current();
+    fs.decimalSeparator = QLatin1Char('.');
+    return fs;
+}
+
+void setupSerializer(TfrxXMLSerializer &s, Component *owner)
+{
+    s.SetOwner(owner);
+    s.SetFormatSettings(sourceFormat());
+}
+
+// An attribute as a number; either separator, and 0 when absent or unreadable.
+double floatProp(const TfrxXMLItem *item, const QString &name, bool *present = nullptr)
+{
+    QString v = item->GetProp(name);
+    if (present)
+        *present = item->PropExists(name);
+    v.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double d = v.trimmed().toDouble(&ok);
+    return ok && std::isfinite(d) ? d : 0;
+}
+
+int intProp(const TfrxXMLItem *item, const QString &name)
+{
+    return int(std::lround(floatProp(item, name)));
+}
+
+bool isPageClassName(const QString &name)
+{
+    return name.compare(kReportPage, Qt::CaseInsensitive) == 0 || name.compare(kDMPPage, Qt::CaseInsensitive) == 0;
+}
+
+// Components are copied to prepared pages unless their style says otherwise; bands carry
+// no style flags in this model and are always copied.
+bool isPreviewVisible(const TfrxComponent *c)
+{
+    if (dynamic_cast<const TfrxBand *>(c))
+        return true;
+    return (c->frComponentStyle() & csPreviewVisible) != 0;
+}
+
+bool hasDefaultDiff(const TfrxComponent *c)
+{
+    return (c->frComponentStyle() & csDefaultDiff) || (c->classInfo()->style & csDefaultDiff);
+}
+
+// A new component of the same class as `like`, inside `parent` (none for a page).
+TfrxComponent *createLike(const ClassInfo *ci, TfrxComponent *parent)
+{
+    Object *o = ci && ci->factory ? ci->create(nullptr, parent) : nullptr;
+    auto *c = dynamic_cast<TfrxComponent *>(o);
+    if (!c)
+        delete o;
+    return c;
+}
+
+// Published properties of `source` onto `target` (children not), references resolved in
+// the design report so the copy points where the design object does.
+void copyProperties(TfrxComponent *target, TfrxComponent *source)
+{
+    TfrxReport *report = source->Report();
+    TfrxXMLItem item;
+    {
+        TfrxXMLSerializer w;
+        setupSerializer(w, report);
+        w.SetSerializeDefaultValues(true);
+        w.WriteRootComponent(source, false, false, &item);
+    }
+    TfrxXMLSerializer r;
+    setupSerializer(r, report ? static_cast<Component *>(report) : target);
+    r.ReadRootComponent(target, &item);
+}
+
+void setNameQuietly(TfrxComponent *c, const QString &name)
+{
+    try {
+        c->SetName(name);
+    } catch (const Error &) {
+        // A name the rules refuse (a damaged file) leaves the object nameless.
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+
+TfrxCustomPreviewPages::TfrxCustomPreviewPages(TfrxReport *report) : m_report(report) {}
+
+TfrxCustomPreviewPages::~TfrxCustomPreviewPages() = default;
+
+TfrxCustomEngine *TfrxCustomPreviewPages::Engine() const
+{
+    if (m_engine)
+        return m_engine;
+    return m_report ? m_report->Engine() : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+
+TfrxPreviewPages::TfrxPreviewPages(TfrxReport *report) : TfrxCustomPreviewPages(report)
+{
+    m_doc.Root()->SetName(QStringLiteral("preparedreport"));
+    m_outline = std::make_unique<TfrxOutline>(this, &m_doc);
+}
+
+TfrxPreviewPages::~TfrxPreviewPages()
+{
+    clearPageCache();
+}
+
+void TfrxPreviewPages::addError(const QString &message)
+{
+    if (!m_errors.contains(message))
+        m_errors.append(message);
+}
+
+TfrxXMLItem *TfrxPreviewPages::pagesItem() const
+{
+    const int i = root()->Find(kPreviewPages);
+    return i < 0 ? nullptr : root()->Items(i);
+}
+
+TfrxXMLItem *TfrxPreviewPages::pageItem(int index)
+{
+    TfrxXMLItem *pages = pagesItem();
+    if (!pages || index < 0 || index >= pages->Count())
+        return nullptr;
+    TfrxXMLItem *item = pages->Items(index);
+    // A page moved out of memory comes back before anyone looks at it.
+    if (!item->Loaded())
+        m_doc.LoadItem(item);
+    return item;
+}
+
+TfrxXMLItem *TfrxPreviewPages::curPageItem()
+{
+    return pageItem(CurPage);
+}
+
+TfrxXMLItem *TfrxPreviewPages::logicalItem()
+{
+    return root()->FindItem(kLogical);
+}
+
+bool TfrxPreviewPages::firstPassOfTwo() const
+{
+    const TfrxCustomEngine *e = Engine();
+    return e && e->DoublePass && !e->FinalPass;
+}
+
+bool TfrxPreviewPages::finalPassOfTwo() const
+{
+    const TfrxCustomEngine *e = Engine();
+    return e && e->DoublePass && e->FinalPass;
+}
+
+int TfrxPreviewPages::Count() const
+{
+    const TfrxXMLItem *pages = pagesItem();
+    return pages ? pages->Count() : 0;
+}
+
+TfrxPage *TfrxPreviewPages::SourcePage(int index) const
+{
+    return index >= 0 && index < int(m_sourcePages.size()) ? m_sourcePages[size_t(index)].get() : nullptr;
+}
+
+TfrxComponent *TfrxPreviewPages::SourceObject(const TfrxComponent *obj) const
+{
+    const auto it = m_designLinks.constFind(obj);
+    if (it == m_designLinks.constEnd() || !it->cell || *it->cell != obj)
+        return nullptr;
+    return it->copy;
+}
+
+QString TfrxPreviewPages::AliasName(const TfrxComponent *obj) const
+{
+    if (const auto it = m_copies.constFind(obj); it != m_copies.constEnd())
+        return it->alias;
+    if (TfrxComponent *copy = SourceObject(obj))
+        return m_copies.value(copy).alias;
+    return QString();
+}
+
+TfrxComponent *TfrxPreviewPages::OriginalComponent(const TfrxComponent *copy) const
+{
+    const auto it = m_copies.constFind(copy);
+    return it == m_copies.constEnd() ? nullptr : it->original.get();
+}
+
+QString TfrxPreviewPages::SourceBaseName(const TfrxComponent *copy) const
+{
+    return m_copies.value(copy).baseName;
+}
+
+int TfrxPreviewPages::sourcePageIndexOf(const TfrxPage *design) const
+{
+    for (size_t i = 0; i < m_sourcePageDesign.size(); ++i)
+        if (design && m_sourcePageDesign[i].get() == design)
+            return int(i);
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Run set-up
+
+void TfrxPreviewPages::Clear()
+{
+    clearPageCache();
+    m_designLinks.clear();
+    m_copies.clear();
+    m_sourcePages.clear();
+    m_sourcePageDesign.clear();
+    m_doc.Clear();
+    m_doc.Root()->SetName(QStringLiteral("preparedreport"));
+    m_doc.Root()->SetText(QString());
+    m_outline->Reset();
+    m_dictionary.Clear();
+    m_pictureCache.Clear();
+    m_errors.clear();
+    CurPage = -1;
+    m_firstPageIndex = -1;
+    m_firstObjectIndex = 0;
+    m_firstOutlineIndex = 0;
+    m_logicalPageN = 0;
+    m_xmlSize = 0;
+    m_lastY = 0;
+}
+
+void TfrxPreviewPages::Initialize()
+{
+    if (TfrxReport *r = Report()) {
+        m_pictureCache.SetOptions(r->PreviewOptions()->PictureCacheInFile, r->EngineOptions()->TempDir);
+        m_doc.SetTempDir(r->EngineOptions()->TempDir);
+    }
+    progress(TfrxPreviewProgress::Start);
+}
+
+void TfrxPreviewPages::link(TfrxComponent *design, TfrxComponent *copy, const QString &alias)
+{
+    m_designLinks.insert(design, DesignLink{design->selfCell(), copy});
+    CopyInfo &info = m_copies[copy];
+    info.alias = alias;
+    info.original = design;
+}
+
+void TfrxPreviewPages::addCopy(TfrxComponent *design, TfrxComponent *copy, int pageIndex)
+{
+    const QString base = dynamic_cast<TfrxBand *>(copy) ? QStringLiteral("b") : copy->BaseName().left(1).toLower();
+    const QString sourceName = QStringLiteral("Page%1.%2").arg(pageIndex).arg(copy->Name());
+    const QString alias = m_dictionary.AddUnique(base, sourceName, copy);
+    link(design, copy, alias);
+    if (auto *memo = dynamic_cast<TfrxCustomMemoView *>(copy)) {
+        memo->SetDataSet(nullptr);
+        memo->SetDataField(QString());
+    }
+    QString baseName;
+    if (hasDefaultDiff(copy)) {
+        baseName = copy->classInfo()->name;
+    } else {
+        TfrxXMLSerializer s;
+        setupSerializer(s, copy);
+        baseName = s.WriteComponentStr(copy);
+    }
+    m_copies[copy].baseName = baseName;
+}
+
+namespace {
+// Copies the children of `design` into `copy`, depth first, parents before children, and
+// records every walked component with its copy; a component that is not copied takes
+// nothing below it along.
+void copyChildren(TfrxComponent *design, TfrxComponent *copy, QList<std::pair<TfrxComponent *, TfrxComponent *>> &walked)
+{
+    for (TfrxComponent *child : design->Objects()) {
+        TfrxComponent *childCopy = isPreviewVisible(child) ? createLike(child->classInfo(), copy) : nullptr;
+        walked.append(std::make_pair(child, childCopy));
+        if (!childCopy)
+            continue;
+        copyProperties(childCopy, child);
+        if (auto *pv = dynamic_cast<TfrxPictureView *>(childCopy)) {
+            // The graphic lives in the picture cache, not in the source page.
+            pv->Picture()->Clear();
+            pv->SetPictureChanged(false);
+        }
+        setNameQuietly(childCopy, child->Name());
+        copyChildren(child, childCopy, walked);
+    }
+}
+} // namespace
+
+void TfrxPreviewPages::AddSourcePage(TfrxPage *page)
+{
+    if (!page)
+        return;
+    auto *copyPage = static_cast<TfrxPage *>(createLike(page->classInfo(), nullptr));
+    if (!copyPage)
+        return;
+    copyProperties(copyPage, page);
+    setNameQuietly(copyPage, page->Name());
+
+    QList<std::pair<TfrxComponent *, TfrxComponent *>> walked;
+    copyChildren(page, copyPage, walked);
+
+    const int index = int(m_sourcePages.size());
+    m_sourcePages.emplace_back(copyPage);
+    m_sourcePageDesign.emplace_back(page);
+    m_copies[copyPage].original = page;
+    for (auto [design, copy] : walked)
+        if (copy)
+            addCopy(design, copy, index);
+}
+
+void TfrxPreviewPages::AddToSourcePage(TfrxComponent *obj)
+{
+    if (!obj || m_sourcePages.empty())
+        return;
+    TfrxPage *page = m_sourcePages.back().get();
+    TfrxComponent *copy = createLike(obj->classInfo(), page);
+    if (!copy)
+        return;
+    copyProperties(copy, obj);
+    copy->CreateUniqueName();
+    addCopy(obj, copy, int(m_sourcePages.size()) - 1);
+}
+
+void TfrxPreviewPages::Finish()
+{
+    clearPageCache();
+    m_designLinks.clear();
+    for (auto &info : m_copies)
+        info.original = nullptr;
+    for (auto &d : m_sourcePageDesign)
+        d = nullptr;
+    progress(TfrxPreviewProgress::Stop);
+}
+
+// ---------------------------------------------------------------------------------------
+// Passes and pages
+
+void TfrxPreviewPages::BeginPass()
+{
+    root()->FindItem(kPreviewPages);
+    logicalItem();
+    m_firstPageIndex = Count() - 1;
+    if (m_firstPageIndex >= 0) {
+        TfrxXMLItem *last = pageItem(m_firstPageIndex);
+        m_firstObjectIndex = last ? last->Count() : 0;
+        const int o = root()->Find(QStringLiteral("outline"));
+        m_firstOutlineIndex = o < 0 ? 0 : root()->Items(o)->Count();
+    }
+    ResetLogicalPageNumber();
+}
+
+void TfrxPreviewPages::ClearFirstPassPages()
+{
+    clearPageCache();
+    if (m_firstPageIndex == -1) {
+        for (int i = 0; i < root()->Count(); ++i) {
+            TfrxXMLItem *item = root()->Items(i);
+            if (item->Name().compare(kAnchors, Qt::CaseInsensitive) != 0
+                && item->Name().compare(kLogical, Qt::CaseInsensitive) != 0)
+                item->Clear();
+        }
+    } else {
+        if (TfrxXMLItem *first = pageItem(m_firstPageIndex))
+            while (first->Count() > m_firstObjectIndex)
+                delete first->Items(first->Count() - 1);
+        if (TfrxXMLItem *pages = pagesItem())
+            while (pages->Count() > m_firstPageIndex + 1)
+                delete pages->Items(pages->Count() - 1);
+        const int o = root()->Find(QStringLiteral("outline"));
+        if (o >= 0) {
+            TfrxXMLItem *outline = root()->Items(o);
+            while (outline->Count() > m_firstOutlineIndex)
+                delete outline->Items(outline->Count() - 1);
+        }
+    }
+    m_outline->Reset();
+    ResetLogicalPageNumber();
+    CurPage = m_firstPageIndex;
+    m_xmlSize = 0;
+}
+
+void TfrxPreviewPages::applyMemoryBound()
+{
+    TfrxReport *r = Report();
+    if (!r || !r->EngineOptions()->UseFileCache)
+        return;
+    if (m_xmlSize <= qint64(r->EngineOptions()->MaxMemSize) * 1048576)
+        return;
+    if (TfrxXMLItem *pages = pagesItem()) {
+        for (int i = pages->Count() - 2; i >= 0; --i) {
+            TfrxXMLItem *item = pages->Items(i);
+            if (!item->Unloadable())
+                continue;
+            if (!item->Loaded())
+                break;
+            m_doc.UnloadItem(item);
+        }
+    }
+    m_xmlSize = 0;
+}
+
+void TfrxPreviewPages::AddPage(TfrxPage *page)
+{
+    TfrxXMLItem *pages = root()->FindItem(kPreviewPages);
+    applyMemoryBound();
+    ++CurPage;
+    if (CurPage < Count() && AddPageAction != apAdd)
+        return; // back on a page that exists (columns): objects go onto it
+    TfrxXMLItem *item = pages->Add(QStringLiteral("page") + QString::number(sourcePageIndexOf(page)));
+    if (pages->Count() > 2)
+        item->SetUnloadable(true);
+    progress(TfrxPreviewProgress::Page, CurPage + 1);
+    AddPageAction = apWriteOver;
+    CurPage = Count() - 1;
+    IncLogicalPageNumber();
+}
+
+void TfrxPreviewPages::AddEmptyPage(int index)
+{
+    TfrxXMLItem *pages = pagesItem();
+    if (!pages || index < 0 || index >= pages->Count())
+        return;
+    const TfrxXMLItem *like = pages->Items(index);
+    auto *item = new TfrxXMLItem(like->Name());
+    item->SetText(like->Text());
+    item->SetUnloadable(like->Unloadable());
+    pages->InsertItem(index, item);
+    clearPageCache();
+}
+
+void TfrxPreviewPages::DeletePage(int index)
+{
+    TfrxXMLItem *pages = pagesItem();
+    if (!pages || pages->Count() < 2 || index < 0 || index >= pages->Count())
+        return;
+    delete pages->Items(index);
+    clearPageCache();
+}
+
+void TfrxPreviewPages::ModifyPage(int index, TfrxPage *page)
+{
+    TfrxXMLItem *item = pageItem(index);
+    if (!item || !page)
+        return;
+    item->Clear();
+    TfrxXMLSerializer s;
+    setupSerializer(s, page);
+    s.WriteRootComponent(page, true, false, item);
+    item->SetUnloadable(false);
+    item->SetLoaded(true);
+    dropCachedPage(index, page);
+}
+
+void TfrxPreviewPages::UpdatePageDimensions(TfrxPage *page, double width, double height)
+{
+    const int i = sourcePageIndexOf(page);
+    auto *source = dynamic_cast<TfrxReportPage *>(SourcePage(i));
+    if (!source)
+        return;
+    // Paper sizes are kept to two decimals.
+    const auto mm = [](double px) { return std::round(px / fr01cm * 100) / 100; };
+    source->SetPaperSize(DMPAPER_USER);
+    source->SetPaperWidth(mm(width));
+    source->SetPaperHeight(mm(height));
+}
+
+// ---------------------------------------------------------------------------------------
+// Objects
+
+void TfrxPreviewPages::writeObject(TfrxComponent *c, TfrxXMLItem *parent, bool replacedPage)
+{
+    if (!c->Visible() || !isPreviewVisible(c))
+        return;
+    TfrxComponent *source = replacedPage ? nullptr : SourceObject(c);
+    TfrxXMLItem *item = parent->Add();
+    if (!source) {
+        TfrxXMLSerializer s;
+        setupSerializer(s, c->Report());
+        item->SetName(c->classInfo()->name);
+        item->SetText(frxAllDiff(c, nullptr, s, FormatSettings::current()));
+    } else {
+        item->SetName(m_copies.value(source).alias);
+        const FormatSettings &fs = FormatSettings::current();
+        if (firstPassOfTwo()) {
+            item->SetText(frxBaseDiff(c, source, fs));
+        } else if (hasDefaultDiff(c)) {
+            TfrxXMLSerializer s;
+            setupSerializer(s, c->Report());
+            item->SetText(frxAllDiff(c, source, s, fs));
+        } else {
+            item->SetText(frxDiff(c, source, &m_pictureCache, fs));
+        }
+    }
+    m_xmlSize += item->Name().size() + item->Text().size() + qint64(sizeof(TfrxXMLItem)) + 16;
+    for (TfrxComponent *child : c->Objects())
+        writeObject(child, item, replacedPage);
+}
+
+void TfrxPreviewPages::AddObject(TfrxComponent *obj)
+{
+    TfrxXMLItem *page = curPageItem();
+    if (!page || !obj)
+        return;
+    writeObject(obj, page, isPageClassName(page->Name()));
+}
+
+void TfrxPreviewPages::AddPicture(TfrxPictureView *picture)
+{
+    if (!picture)
+        return;
+    picture->SetImageIndex(m_pictureCache.AddPicture(*picture->Picture()));
+}
+
+int TfrxPreviewPages::GetCurPosition()
+{
+    TfrxXMLItem *page = curPageItem();
+    return page ? page->Count() : 0;
+}
+
+void TfrxPreviewPages::CutObjects(int position)
+{
+    TfrxXMLItem *page = curPageItem();
+    if (!page)
+        return;
+    TfrxXMLItem *cutted = root()->FindItem(kCutted);
+    position = qMax(position, 0);
+    while (page->Count() > position)
+        cutted->AddItem(page->Items(position));
+}
+
+void TfrxPreviewPages::PasteObjects(double x, double y)
+{
+    const int c = root()->Find(kCutted);
+    if (c < 0)
+        return;
+    TfrxXMLItem *cutted = root()->Items(c);
+    TfrxXMLItem *page = curPageItem();
+    if (page && cutted->Count() > 0) {
+        const QString l = QStringLiteral("l"), t = QStringLiteral("t");
+        const double originLeft = floatProp(cutted->Items(0), l);
+        const double originTop = floatProp(cutted->Items(0), t);
+        const FormatSettings &fs = FormatSettings::current();
+        while (cutted->Count() > 0) {
+            TfrxXMLItem *item = cutted->Items(0);
+            item->SetProp(l, floatToStr(floatProp(item, l) + x - originLeft, fs));
+            item->SetProp(t, floatToStr(floatProp(item, t) + y - originTop, fs));
+            page->AddItem(item);
+        }
+    }
+    delete cutted;
+}
+
+int TfrxPreviewPages::GetAnchorCurPosition()
+{
+    return root()->FindItem(kAnchors)->Count() - 1;
+}
+
+void TfrxPreviewPages::AddAnchor(const QString &text)
+{
+    const TfrxCustomEngine *e = Engine();
+    TfrxXMLItem *item = root()->FindItem(kAnchors)->Add(QStringLiteral("item"));
+    item->SetText(QStringLiteral("text=\"%1\" page=\"%2\" top=\"%3\"")
+                      .arg(EncodeXMLValue(text), QString::number(CurPage),
+                           QString::number(e ? std::lround(e->CurY) : 0)));
+}
+
+void TfrxPreviewPages::ShiftAnchors(int from, int newTop)
+{
+    const int a = root()->Find(kAnchors);
+    if (a < 0)
+        return;
+    TfrxXMLItem *anchors = root()->Items(a);
+    const int first = qMax(from + 1, 0);
+    if (first >= anchors->Count())
+        return;
+    const QString page = QStringLiteral("page"), top = QStringLiteral("top");
+    const int dy = newTop - intProp(anchors->Items(first), top);
+    for (int i = first; i < anchors->Count(); ++i) {
+        TfrxXMLItem *item = anchors->Items(i);
+        item->SetProp(page, QString::number(intProp(item, page) + 1));
+        item->SetProp(top, QString::number(intProp(item, top) + dy));
+    }
+}
+
+double TfrxPreviewPages::GetLastY(double columnPosition)
+{
+    double result = 0;
+    if (TfrxXMLItem *page = curPageItem()) {
+        const QString l = QStringLiteral("l"), t = QStringLiteral("t"), h = QStringLiteral("h");
+        for (int i = 0; i < page->Count(); ++i) {
+            const TfrxXMLItem *item = page->Items(i);
+            auto *band = dynamic_cast<TfrxBand *>(m_dictionary.GetObject(item->Name()));
+            if (!band || dynamic_cast<TfrxPageFooter *>(band) || dynamic_cast<TfrxOverlay *>(band))
+                continue;
+            bool has = false;
+            double left = floatProp(item, l, &has);
+            if (!has)
+                left = band->Left();
+            if (columnPosition != 0 && std::fabs(left - columnPosition) >= 0.001 && !dynamic_cast<TfrxPageHeader *>(band)
+                && !dynamic_cast<TfrxReportTitle *>(band))
+                continue;
+            double top = floatProp(item, t, &has);
+            if (!has)
+                top = band->Top();
+            double height = floatProp(item, h, &has);
+            if (!has)
+                height = band->Height();
+            result = qMax(result, top + height);
+        }
+    }
+    if (result == 0 && m_lastY > 0)
+        result = m_lastY;
+    return result;
+}
+
+bool TfrxPreviewPages::BandExists(TfrxBand *band)
+{
+    TfrxXMLItem *page = curPageItem();
+    if (!page || !band)
+        return false;
+    const TfrxComponent *source = SourceObject(band);
+    const bool pageFooter = dynamic_cast<TfrxPageFooter *>(band) != nullptr;
+    const bool columnFooter = dynamic_cast<TfrxColumnFooter *>(band) != nullptr;
+    for (int i = 0; i < page->Count(); ++i) {
+        const TfrxComponent *obj = m_dictionary.GetObject(page->Items(i)->Name());
+        if (!obj)
+            continue;
+        if ((source && obj == source) || (pageFooter && dynamic_cast<const TfrxPageFooter *>(obj))
+            || (columnFooter && dynamic_cast<const TfrxColumnFooter *>(obj)))
+            return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------
+// Logical page numbers
+
+void TfrxPreviewPages::IncLogicalPageNumber()
+{
+    if (finalPassOfTwo())
+        return;
+    ++m_logicalPageN;
+    logicalItem()->Add(QStringLiteral("page"))->SetText(QStringLiteral("n=\"%1\"").arg(m_logicalPageN));
+}
+
+void TfrxPreviewPages::ResetLogicalPageNumber()
+{
+    if (finalPassOfTwo())
+        return;
+    TfrxXMLItem *numbers = logicalItem();
+    const QString n = QStringLiteral("n"), t = QStringLiteral("t");
+    for (int i = CurPage; i > m_firstPageIndex; --i) {
+        if (i >= numbers->Count())
+            continue;
+        TfrxXMLItem *item = numbers->Items(i);
+        item->SetProp(t, QString::number(m_logicalPageN));
+        if (item->GetProp(n) == QLatin1String("1"))
+            break;
+    }
+    m_logicalPageN = 0;
+}
+
+int TfrxPreviewPages::GetLogicalPageNo()
+{
+    TfrxXMLItem *numbers = logicalItem();
+    if (CurPage >= 0 && CurPage < numbers->Count())
+        return intProp(numbers->Items(CurPage), QStringLiteral("n"));
+    return CurPage - FirstPage + 1;
+}
+
+int TfrxPreviewPages::GetLogicalTotalPages()
+{
+    TfrxXMLItem *numbers = logicalItem();
+    if (CurPage >= 0 && CurPage < numbers->Count())
+        return intProp(numbers->Items(CurPage), QStringLiteral("t"));
+    const TfrxCustomEngine *e = Engine();
+    return (e ? e->TotalPages : 0) - FirstPage;
+}
+
+// ---------------------------------------------------------------------------------------
+// Rebuilding pages
+
+void TfrxPreviewPages::clearPageCache()
+{
+    m_pageCache.clear();
+}
+
+void TfrxPreviewPages::dropCachedPage(int index, const TfrxPage *keep)
+{
+    for (auto it = m_pageCache.begin(); it != m_pageCache.end(); ++it) {
+        if (it->index != index)
+            continue;
+        if (it->page.get() == keep)
+            return;
+        m_pageCache.erase(it);
+        return;
+    }
+}
+
+void TfrxPreviewPages::buildObjects(TfrxXMLItem *item, TfrxComponent *parent, TfrxXMLSerializer &s)
+{
+    for (int i = 0; i < item->Count(); ++i) {
+        TfrxXMLItem *el = item->Items(i);
+        TfrxComponent *source = m_dictionary.GetObject(el->Name());
+        // The source's element with the differences after it: later attributes win.
+        const QString head = source ? m_copies.value(source).baseName : el->Name();
+        const qsizetype sp = head.indexOf(QLatin1Char(' '));
+        const QString className = sp < 0 ? head : head.left(sp);
+        const ClassInfo *ci = findClass(className);
+        TfrxComponent *c = ci && ci->inheritsFrom(&TfrxComponent::staticClassInfo()) ? createLike(ci, parent) : nullptr;
+        if (!c) {
+            addError(QStringLiteral("Class %1 not found").arg(className));
+            continue;
+        }
+        const QString attrs = sp < 0 ? QString() : head.mid(sp + 1);
+        s.XMLToObj(attrs + QLatin1Char(' ') + el->Text(), c);
+        if (source)
+            setNameQuietly(c, source->Name());
+        if (auto *pv = dynamic_cast<TfrxPictureView *>(c); pv && pv->Picture()->isEmpty() && pv->ImageIndex() > 0) {
+            m_pictureCache.GetPicture(pv->ImageIndex(), *pv->Picture());
+            pv->SetPictureChanged(false);
+        }
+        buildObjects(el, c, s);
+    }
+}
+
+TfrxPage *TfrxPreviewPages::buildPage(TfrxXMLItem *item)
+{
+    TfrxXMLSerializer s;
+    if (isPageClassName(item->Name())) {
+        const ClassInfo *ci = findClass(item->Name());
+        auto *page = dynamic_cast<TfrxPage *>(createLike(ci ? ci : &TfrxReportPage::staticClassInfo(), nullptr));
+        if (!page)
+            page = new TfrxReportPage(nullptr);
+        setupSerializer(s, page);
+        s.ReadRootComponent(page, item);
+        for (const QString &e : s.Errors())
+            addError(e);
+        return page;
+    }
+    int n = -1;
+    if (item->Name().startsWith(QLatin1String("page"), Qt::CaseInsensitive)) {
+        bool ok = false;
+        n = item->Name().mid(4).toInt(&ok);
+        if (!ok)
+            n = -1;
+    }
+    TfrxPage *source = SourcePage(n);
+    TfrxPage *page = source ? static_cast<TfrxPage *>(createLike(source->classInfo(), nullptr)) : nullptr;
+    if (!page)
+        page = new TfrxReportPage(nullptr);
+    if (source) {
+        copyProperties(page, source);
+        setNameQuietly(page, source->Name());
+    }
+    setupSerializer(s, page);
+    buildObjects(item, page, s);
+    s.ResolveReferences();
+    for (const QString &e : s.Errors())
+        addError(e);
+    page->AlignChildren();
+    return page;
+}
+
+TfrxPage *TfrxPreviewPages::GetPage(int index)
+{
+    if (index < 0 || index >= Count())
+        return nullptr;
+    const TfrxCustomEngine *e = Engine();
+    const bool running = e && e->Running;
+    for (size_t i = 0; i < m_pageCache.size(); ++i) {
+        if (m_pageCache[i].index != index)
+            continue;
+        if (!running) {
+            std::swap(m_pageCache[i], m_pageCache[0]);
+            return m_pageCache[0].page.get();
+        }
+        // A page being filled is rebuilt: the cached one is out of date.
+        m_pageCache.erase(m_pageCache.begin() + qsizetype(i));
+        break;
+    }
+    TfrxXMLItem *item = pageItem(index);
+    if (!item)
+        return nullptr;
+    std::unique_ptr<TfrxPage> page(buildPage(item));
+    TfrxPage *result = page.get();
+    m_pageCache.insert(m_pageCache.begin(), CachedPage{index, std::move(page)});
+    const TfrxReport *r = Report();
+    const int keep = r ? r->PreviewOptions()->PagesInCache : 50;
+    if (m_pageCache.size() > 1 && int(m_pageCache.size()) > keep) {
+        const int dropped = m_pageCache.back().index;
+        m_pageCache.pop_back();
+        if (r && r->EngineOptions()->UseFileCache)
+            if (TfrxXMLItem *pages = pagesItem(); pages && dropped < pages->Count())
+                m_doc.UnloadItem(pages->Items(dropped)); // only unloadable items move out
+    }
+    return result;
+}
+
+QSize TfrxPreviewPages::GetPageSize(int index)
+{
+    TfrxXMLItem *pages = pagesItem();
+    if (!pages || index < 0 || index >= pages->Count())
+        return QSize(0, 0);
+    const QString name = pages->Items(index)->Name();
+    TfrxPage *page = nullptr;
+    if (name.startsWith(QLatin1String("page"), Qt::CaseInsensitive)) {
+        bool ok = false;
+        page = SourcePage(name.mid(4).toInt(&ok));
+    }
+    if (!page)
+        page = GetPage(index);
+    if (!page)
+        return QSize(0, 0);
+    return QSize(int(std::lround(page->Width())), int(std::lround(page->Height())));
+}
+
+// ---------------------------------------------------------------------------------------
+// Saving and loading
+
+void TfrxPreviewPages::SaveToStream(QIODevice *stream)
+{
+    TfrxReport *r = Report();
+    TfrxXMLItem *report = root()->FindItem(QStringLiteral("report"));
+    report->Clear();
+    {
+        TfrxXMLItem *item = report->Add(r ? r->classInfo()->name : QStringLiteral("TfrxReport"));
+        const bool dotMatrix = r && r->DotMatrixReport;
+        const bool outlineVisible = r && r->PreviewOptions()->OutlineVisible;
+        const int outlineWidth = r ? r->PreviewOptions()->OutlineWidth : 120;
+        const QString name = r ? r->ReportOptions()->Name : QString();
+        item->SetText(QStringLiteral("DotMatrixReport=\"%1\" PreviewOptions.OutlineVisible=\"%2\" "
+                                     "PreviewOptions.OutlineWidth=\"%3\" ReportOptions.Name=\"%4\"")
+                          .arg(dotMatrix ? 1 : 0)
+                          .arg(outlineVisible ? 1 : 0)
+                          .arg(outlineWidth)
+                          .arg(EncodeXMLValue(name)));
+    }
+
+    TfrxXMLItem *sources = root()->FindItem(QStringLiteral("sourcepages"));
+    sources->Clear();
+    for (const auto &page : m_sourcePages) {
+        TfrxXMLItem *item = sources->Add();
+        TfrxXMLSerializer s;
+        setupSerializer(s, page.get());
+        s.WriteRootComponent(page.get(), true, false, item);
+        // The page's name, as its children carry theirs.
+        item->SetText(QLatin1String("Name=\"") + EncodeXMLValue(page->Name()) + QLatin1Char('"') + item->Text());
+    }
+
+    TfrxXMLItem *dictionary = root()->FindItem(QStringLiteral("dictionary"));
+    dictionary->Clear();
+    for (int i = 0; i < m_dictionary.Count(); ++i)
+        dictionary->Add(m_dictionary.Name(i))
+            ->SetText(QLatin1String("name=\"") + m_dictionary.SourceNameAt(i) + QLatin1Char('"'));
+
+    TfrxXMLItem *pictures = root()->FindItem(QStringLiteral("picturecache"));
+    pictures->Clear();
+    for (int i = 1; i <= m_pictureCache.Count(); ++i)
+        pictures->Add(QStringLiteral("item"))
+            ->SetText(QLatin1String("stream=\"") + BytesToHex(m_pictureCache.Bytes(i)) + QLatin1Char('"'));
+
+    m_doc.SetAutoIndent(false);
+    m_doc.SaveToStream(stream);
+}
+
+void TfrxPreviewPages::SaveToFile(const QString &fileName)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2")
+                                .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    SaveToStream(&file); // on an exception the half-written file is discarded
+    if (!file.commit())
+        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2")
+                                .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+}
+
+void TfrxPreviewPages::LoadFromStream(QIODevice *stream, bool allowPartialLoading)
+{
+    Clear();
+    try {
+        m_doc.LoadFromStream(stream, allowPartialLoading);
+    } catch (...) {
+        Clear();
+        throw;
+    }
+    if (root()->Name().compare(QLatin1String("preparedreport"), Qt::CaseInsensitive) != 0) {
+        Clear();
+        throw TfrxInvalidXMLException(QStringLiteral("Invalid file format"));
+    }
+
+    // The report's four attributes, and nothing else a file might carry.
+    const int rep = root()->Find(QStringLiteral("report"));
+    if (TfrxReport *r = Report(); r && rep >= 0 && root()->Items(rep)->Count() > 0) {
+        const TfrxXMLItem *item = root()->Items(rep)->Items(0);
+        QString text;
+        for (const char *name : {"DotMatrixReport", "PreviewOptions.OutlineVisible", "PreviewOptions.OutlineWidth",
+                                 "ReportOptions.Name"}) {
+            const QString n = QLatin1String(name);
+            if (item->PropExists(n))
+                text += QLatin1Char(' ') + n + QLatin1String("=\"") + EncodeXMLValue(item->GetProp(n)) + QLatin1Char('"');
+        }
+        TfrxXMLSerializer s;
+        s.SetOwner(r);
+        s.XMLToObj(text, r);
+    }
+
+    const int src = root()->Find(QStringLiteral("sourcepages"));
+    if (src >= 0) {
+        TfrxXMLItem *sources = root()->Items(src);
+        for (int i = 0; i < sources->Count(); ++i) {
+            TfrxXMLItem *item = sources->Items(i);
+            const ClassInfo *ci = item->Name().compare(kDMPPage, Qt::CaseInsensitive) == 0 ? findClass(kDMPPage) : nullptr;
+            auto *page = dynamic_cast<TfrxPage *>(createLike(ci ? ci : &TfrxReportPage::staticClassInfo(), nullptr));
+            if (!page)
+                page = new TfrxReportPage(nullptr);
+            m_sourcePages.emplace_back(page);
+            m_sourcePageDesign.emplace_back();
+            TfrxXMLSerializer s;
+            setupSerializer(s, page);
+            s.ReadRootComponent(page, item);
+            for (const QString &e : s.Errors())
+                addError(e);
+            for (TfrxComponent *c : page->AllObjects()) {
+                QString baseName;
+                if (hasDefaultDiff(c)) {
+                    baseName = c->classInfo()->name;
+                } else {
+                    TfrxXMLSerializer w;
+                    setupSerializer(w, page);
+                    baseName = w.WriteComponentStr(c);
+                }
+                m_copies[c].baseName = baseName;
+            }
+        }
+        sources->Clear();
+    }
+
+    const int dict = root()->Find(QStringLiteral("dictionary"));
+    if (dict >= 0) {
+        const TfrxXMLItem *items = root()->Items(dict);
+        for (int i = 0; i < items->Count(); ++i) {
+            const TfrxXMLItem *item = items->Items(i);
+            const QString sourceName = item->GetProp(QStringLiteral("name"));
+            const qsizetype dot = sourceName.indexOf(QLatin1Char('.'));
+            bool ok = false;
+            const int pageIndex = dot > 4 ? sourceName.mid(4, dot - 4).toInt(&ok) : -1;
+            TfrxPage *page = ok && sourceName.startsWith(QLatin1String("Page"), Qt::CaseInsensitive) ? SourcePage(pageIndex)
+                                                                                                  : nullptr;
+            TfrxComponent *obj = page ? page->FindObject(sourceName.mid(dot + 1)) : nullptr;
+            // An entry naming nothing in the source pages is of no use to a reader.
+            if (!obj)
+                continue;
+            m_dictionary.Add(item->Name(), sourceName, obj);
+            m_copies[obj].alias = item->Name();
+        }
+    }
+
+    const int pics = root()->Find(QStringLiteral("picturecache"));
+    if (pics >= 0) {
+        const TfrxXMLItem *items = root()->Items(pics);
+        for (int i = 0; i < items->Count(); ++i) {
+            QByteArray bytes;
+            if (!HexToBytes(items->Items(i)->GetProp(QStringLiteral("stream")), bytes))
+                bytes.clear();
+            m_pictureCache.AddBytes(bytes); // keeps the indices of the following pictures
+        }
+    }
+
+    // Pages from the third on stay movable out of memory, as when they were made.
+    if (TfrxXMLItem *pages = pagesItem())
+        for (int i = 2; i < pages->Count(); ++i)
+            if (!isPageClassName(pages->Items(i)->Name()))
+                pages->Items(i)->SetUnloadable(true);
+}
+
+bool TfrxPreviewPages::LoadFromFile(const QString &fileName, bool exceptionIfNotFound)
+{
+    const bool exists = QFileInfo::exists(fileName);
+    if (!exists && !exceptionIfNotFound)
+        return false;
+    auto *file = new QFile(fileName);
+    if (!file->open(QIODevice::ReadOnly)) {
+        const QString msg = QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(fileName), file->errorString());
+        delete file;
+        throw EFOpenError(msg);
+    }
+    LoadFromStream(file, true);
+    return exists;
+}
+
+} // namespace tw
