@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/formatsettings.h"
+
 #include <QString>
 
 namespace tw::test {
@@ -11,5 +13,29 @@ QString fixturePath(const QString &relative);
 // Whole-file helpers for checking what the program wrote.
 QByteArray readBytes(const QString &path);
 void writeBytes(const QString &path, const QByteArray &bytes);
+
+// Regional settings fixed for one test, the process-wide ones restored afterwards.
+class SettingsScope {
+public:
+    explicit SettingsScope(const FormatSettings &fs) : m_saved(FormatSettings::current()) { FormatSettings::setCurrent(fs); }
+    ~SettingsScope() { FormatSettings::setCurrent(m_saved); }
+    SettingsScope(const SettingsScope &) = delete;
+    SettingsScope &operator=(const SettingsScope &) = delete;
+
+private:
+    FormatSettings m_saved;
+};
+
+// The databases the database cases run against: SQLite directly, SQLite through ODBC, and
+// PostgreSQL through ODBC (a server started by scripts/test-services.sh, named by
+// TARNWELL_TEST_PG).
+enum class TestDb { Sqlite, SqliteOdbc, PostgresOdbc };
+const char *testDbName(TestDb kind);
+bool odbcDriverRegistered(const QString &name);
+// Whether the suite runs under CI, where a missing backend is a failure, not a skip.
+bool underCi();
+// The connection string of an empty database of that kind (SQLite files go into dir).
+// Empty when this machine lacks the backend; *why then says what is missing.
+QString testDbConnectionString(TestDb kind, const QString &dir, QString *why);
 
 } // namespace tw::test

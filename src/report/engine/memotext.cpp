@@ -206,7 +206,7 @@ bool isHiddenZero(const Variant &value)
     }
 }
 
-QString evaluateMemoBracket(TfrxCustomMemoView *memo, const QString &text)
+QString evaluateMemoBracket(TfrxCustomMemoView *memo, const QString &text, int index)
 {
     QString expression;
     TfrxFormat oneOff;
@@ -226,7 +226,7 @@ QString evaluateMemoBracket(TfrxCustomMemoView *memo, const QString &text)
     memo->SetValue(value);
     if (memo->HideZeros() && isHiddenZero(value))
         return QString();
-    return memo->FormatData(value, hasFormat ? &oneOff : memo->DisplayFormat());
+    return memo->FormatData(value, hasFormat ? &oneOff : memo->BracketFormat(index));
 }
 
 void expandMemoText(TfrxCustomMemoView *memo)
@@ -236,7 +236,10 @@ void expandMemoText(TfrxCustomMemoView *memo)
     const QString text = memo->Text();
     if (open.isEmpty() || !text.contains(open))
         return;
-    memo->SetText(expandBrackets(text, open, close, [memo](const QString &e) { return evaluateMemoBracket(memo, e); }));
+    // Results are never rescanned, so the n-th call is the n-th bracket of the text.
+    int index = 0;
+    memo->SetText(expandBrackets(text, open, close,
+                                 [memo, &index](const QString &e) { return evaluateMemoBracket(memo, e, index++); }));
 }
 
 QString roundTripCharset(const QString &text, int charset)

@@ -38,9 +38,10 @@ QString formatValue(const Variant &value, const TfrxFormat &format);
 // What HideZeros hides: a value that is not text and equals 0.
 bool isHiddenZero(const Variant &value);
 
-// One memo bracket: evaluated, then formatted with its one-off format or the memo's
-// display format. Sets the memo's Value.
-QString evaluateMemoBracket(TfrxCustomMemoView *memo, const QString &text);
+// One memo bracket, the index-th (from 0) of its text: evaluated, then formatted with its
+// one-off format, else the memo's format for that bracket (BracketFormat). Sets the memo's
+// Value.
+QString evaluateMemoBracket(TfrxCustomMemoView *memo, const QString &text, int index = -1);
 
 // Expands the brackets of the memo's text in place.
 void expandMemoText(TfrxCustomMemoView *memo);

@@ -72,6 +72,18 @@ void TfrxFormat::Assign(const TfrxFormat &other)
     m_kind = other.m_kind;
 }
 
+bool TfrxFormat::IsEmpty() const
+{
+    return m_kind == TfrxFormatKind::fkText && m_formatStr.isEmpty() && m_decimalSeparator.isEmpty()
+        && m_thousandSeparator.isEmpty();
+}
+
+TfrxFormat *TfrxFormats::Add()
+{
+    m_items.push_back(std::make_unique<TfrxFormat>());
+    return m_items.back().get();
+}
+
 // ---------------------------------------------------------------------------------------
 
 QStringList splitMemoLines(const QString &text)
@@ -185,6 +197,26 @@ QString TfrxCustomMemoView::Text() const
 void TfrxCustomMemoView::SetText(const QString &text)
 {
     m_lines = splitMemoLines(text);
+}
+
+TfrxFormat *TfrxCustomMemoView::BracketFormat(int index) const
+{
+    if (index >= 0 && index < m_formats.Count() && !m_formats.Items(index)->IsEmpty())
+        return m_formats.Items(index);
+    return DisplayFormat();
+}
+
+TfrxCollection *TfrxCustomMemoView::elementCollection(const QString &elementName)
+{
+    return elementName.compare(QLatin1String("Formats"), Qt::CaseInsensitive) == 0 ? &m_formats : nullptr;
+}
+
+QList<QPair<QString, const TfrxCollection *>> TfrxCustomMemoView::writtenElementCollections() const
+{
+    // Only memos that came with a list have one: the others keep their element-free form.
+    if (m_formats.Count() == 0)
+        return {};
+    return {{QStringLiteral("Formats"), &m_formats}};
 }
 
 void TfrxCustomMemoView::BeforePrint()

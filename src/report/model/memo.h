@@ -5,6 +5,8 @@
 #include "report/model/views.h"
 
 #include <QStringList>
+#include <memory>
+#include <vector>
 
 namespace tw {
 
@@ -60,12 +62,30 @@ class TfrxFormat : public Object {
     void SetKind(TfrxFormatKind v) { m_kind = v; }
 
     void Assign(const TfrxFormat &other);
+    // Text kind with no format string and no separators: nothing of its own to apply.
+    bool IsEmpty() const;
 
 private:
     QString m_decimalSeparator;
     QString m_thousandSeparator;
     QString m_formatStr;
     TfrxFormatKind m_kind = TfrxFormatKind::fkText;
+};
+
+// The display formats of a memo's brackets, the n-th for the n-th bracket of its text.
+class TfrxFormats : public TfrxCollection {
+public:
+    TfrxFormat *Add();
+    void Clear() { m_items.clear(); }
+    TfrxFormat *Items(int index) const { return m_items.at(size_t(index)).get(); }
+
+    int Count() const override { return int(m_items.size()); }
+    Object *Item(int index) const override { return Items(index); }
+    Object *AddItem() override { return Add(); }
+    void ClearItems() override { Clear(); }
+
+private:
+    std::vector<std::unique_ptr<TfrxFormat>> m_items;
 };
 
 // Splits a text into lines at CR LF, CR, LF and U+2028; an empty rest after the last
@@ -106,6 +126,12 @@ class TfrxCustomMemoView : public TfrxStretcheable {
     void SetClipped(bool v) { m_clipped = v; }
     TfrxFormat *DisplayFormat() const { return const_cast<TfrxFormat *>(&m_displayFormat); }
     void SetDisplayFormat(const TfrxFormat &v) { m_displayFormat.Assign(v); }
+    // Per-bracket formats, read from and written back as a "Formats" child element.
+    TfrxFormats &Formats() { return m_formats; }
+    const TfrxFormats &Formats() const { return m_formats; }
+    // What the bracket of that index (from 0) is shown with when it has no format of its
+    // own: its entry of Formats unless missing or empty, else DisplayFormat.
+    TfrxFormat *BracketFormat(int index) const;
     // Opening and closing delimiter separated by a comma.
     const QString &ExpressionDelimiters() const { return m_expressionDelimiters; }
     void SetExpressionDelimiters(const QString &v) { m_expressionDelimiters = v; }
@@ -170,6 +196,8 @@ class TfrxCustomMemoView : public TfrxStretcheable {
     bool hasMemoText() const override { return true; }
     QString memoText() const override { return Text(); }
     void setMemoText(const QString &text) override { SetText(text); }
+    TfrxCollection *elementCollection(const QString &elementName) override;
+    QList<QPair<QString, const TfrxCollection *>> writtenElementCollections() const override;
 
 
 private:
@@ -182,6 +210,7 @@ private:
     double m_charSpacing = 0;
     bool m_clipped = true;
     TfrxFormat m_displayFormat;
+    TfrxFormats m_formats;
     QString m_expressionDelimiters = QStringLiteral("[,]");
     TfrxRef<TfrxCustomMemoView> m_flowTo;
     double m_gapX = 2;

@@ -508,9 +508,7 @@ void TfrxVariables::SaveToFile(const QString &fileName) const
     TfrxXMLDocument doc;
     doc.SetAutoIndent(true);
     doc.Root()->SetName(QStringLiteral("variables"));
-    TfrxXMLSerializer s;
-    for (const auto &v : m_items)
-        doc.Root()->Add(QStringLiteral("item"))->SetText(s.ObjToXML(v.get()).trimmed());
+    TfrxXMLSerializer().WriteCollectionElement(doc.Root(), *this);
     doc.SaveToFile(fileName);
 }
 
@@ -518,13 +516,8 @@ void TfrxVariables::LoadFromFile(const QString &fileName)
 {
     TfrxXMLDocument doc;
     doc.LoadFromFile(fileName);
-    Clear();
-    TfrxXMLSerializer s;
-    for (int i = 0; i < doc.Root()->Count(); ++i) {
-        TfrxXMLItem *item = doc.Root()->Items(i);
-        if (item->Name().compare(QLatin1String("item"), Qt::CaseInsensitive) == 0)
-            s.XMLToObj(item->Text(), Add());
-    }
+    // Other elements are passed over: the reader's messages stay with it.
+    TfrxXMLSerializer().ReadCollectionElement(doc.Root(), *this);
 }
 
 TfrxVariables &frxGlobalVariables()
@@ -624,6 +617,18 @@ void TfrxReport::DefineProperties(TfrxFiler &filer)
     filer.DefineProperty(
         QStringLiteral("Style"), [this, s](TfrxComponentReader &r) { s->ReadCollection(r, m_styles); },
         [this, s](TfrxComponentWriter &w) { s->WriteCollection(w, m_styles); }, true);
+}
+
+TfrxCollection *TfrxReport::elementCollection(const QString &elementName)
+{
+    const auto is = [&](const char *name) { return elementName.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
+    if (is("Datasets"))
+        return &m_dataSets;
+    if (is("Variables"))
+        return &m_variables;
+    if (is("Styles"))
+        return &m_styles;
+    return nullptr;
 }
 
 TfrxDataSet *TfrxReport::DataSet() const

@@ -229,6 +229,9 @@ class TfrxReport : public TfrxComponent {
     bool isReport() const override { return true; }
     bool isInherited() const override;
     void DefineProperties(TfrxFiler &filer) override;
+    // Datasets, Variables and Styles child elements fill the collections as PropData does;
+    // saving writes only the PropData form.
+    TfrxCollection *elementCollection(const QString &elementName) override;
 
     // Published
     QString Version() const { return QStringLiteral("4.14"); }

@@ -104,24 +104,14 @@ void TfrxStyles::SaveToXMLItem(TfrxXMLItem *item) const
 {
     item->SetName(QStringLiteral("style"));
     item->SetText(QStringLiteral("Name=\"") + EncodeXMLValue(m_name) + QLatin1Char('"'));
-    TfrxXMLSerializer s;
-    for (const auto &style : m_items) {
-        TfrxXMLItem *x = item->Add(QStringLiteral("item"));
-        x->SetText(s.ObjToXML(style.get()).trimmed());
-    }
+    TfrxXMLSerializer().WriteCollectionElement(item, *this);
 }
 
 void TfrxStyles::LoadFromXMLItem(TfrxXMLItem *item)
 {
-    Clear();
     m_name = DecodeXMLValue(item->GetProp(QStringLiteral("Name")));
-    TfrxXMLSerializer s;
-    for (int i = 0; i < item->Count(); ++i) {
-        TfrxXMLItem *x = item->Items(i);
-        if (x->Name().compare(QLatin1String("item"), Qt::CaseInsensitive) != 0)
-            continue;
-        s.XMLToObj(x->Text(), Add());
-    }
+    // Elements other than "item" are passed over: the reader's messages stay with it.
+    TfrxXMLSerializer().ReadCollectionElement(item, *this);
     Apply();
 }
 

@@ -4,6 +4,7 @@
 #include "report/xml/componentstream.h"
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <functional>
 
@@ -82,6 +83,12 @@ class Component : public Object, public TfrxDefinedProperties {
     virtual void setMemoText(const QString &) {}
     // A report object of that name anywhere below (ignoring case), or nullptr.
     virtual Component *findObject(const QString &name) const;
+    // Collections that also come as child elements of their own, one "item" element per
+    // item holding its attribute string ("<Formats><item Kind="fkNumeric"/></Formats>"):
+    // the collection an element of that name fills (ignoring case), or nullptr.
+    virtual TfrxCollection *elementCollection(const QString &) { return nullptr; }
+    // Those written back as such elements, in order, before the child components.
+    virtual QList<QPair<QString, const TfrxCollection *>> writtenElementCollections() const { return {}; }
 
     // Host design position (non-published Left and Top, written when not zero).
     int designLeft() const { return m_designLeft; }

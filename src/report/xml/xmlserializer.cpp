@@ -15,6 +15,7 @@ namespace tw {
 namespace {
 
 const QString kName = QStringLiteral("Name");
+const QString kItem = QStringLiteral("item");
 
 const ClassInfo *classOf(const Object *obj)
 {
@@ -341,6 +342,8 @@ void TfrxXMLSerializer::writeItem(Component *c, TfrxXMLItem *item, bool isRoot, 
         text = QLatin1String("Name=\"") + EncodeXMLValue(c->Name()) + QLatin1Char('"');
     text += ObjToXML(c);
     item->SetText(text);
+    for (const auto &[name, list] : c->writtenElementCollections())
+        WriteCollectionElement(item->Add(name), *list);
     if (!saveChildren)
         return;
     for (Component *child : c->serializedChildren())
@@ -664,6 +667,29 @@ void TfrxXMLSerializer::ReadCollection(TfrxComponentReader &reader, TfrxCollecti
     reader.ReadListEnd();
 }
 
+void TfrxXMLSerializer::ReadCollectionElement(TfrxXMLItem *element, TfrxCollection &collection)
+{
+    collection.ClearItems();
+    for (int i = 0; i < element->Count(); ++i) {
+        TfrxXMLItem *child = element->Items(i);
+        if (child->Name().compare(kItem, Qt::CaseInsensitive) == 0)
+            XMLToObj(child->Text(), collection.AddItem());
+        else
+            addClassNotFound(child->Name());
+    }
+}
+
+void TfrxXMLSerializer::WriteCollectionElement(TfrxXMLItem *element, const TfrxCollection &collection)
+{
+    for (int i = 0; i < collection.Count(); ++i)
+        element->Add(kItem)->SetText(ObjToXML(collection.Item(i)).trimmed());
+}
+
+void TfrxXMLSerializer::addClassNotFound(const QString &className)
+{
+    AddError(frxResources().Get(QStringLiteral("xrCantFindClass")) + QLatin1Char(' ') + className);
+}
+
 void TfrxXMLSerializer::RecordReference(Object *obj, const PropInfo *prop, const QString &value)
 {
     m_fixups.append(TfrxFixupItem{obj, prop, value});
@@ -721,12 +747,16 @@ void TfrxXMLSerializer::readChildren(TfrxXMLItem *item, Component *parent, QList
     static const QString inherited = QStringLiteral("inherited");
     for (int i = 0; i < item->Count(); ++i) {
         TfrxXMLItem *child = item->Items(i);
+        if (TfrxCollection *list = parent->elementCollection(child->Name())) {
+            ReadCollectionElement(child, *list);
+            continue;
+        }
         const bool isInherited = child->Name().compare(inherited, Qt::CaseInsensitive) == 0;
         const ClassInfo *ci = nullptr;
         if (!isInherited) {
             ci = findClass(child->Name());
             if (!ci || !ci->inheritsFrom(&Component::staticClassInfo())) {
-                AddError(frxResources().Get(QStringLiteral("xrCantFindClass")) + QLatin1Char(' ') + child->Name());
+                addClassNotFound(child->Name());
                 continue;
             }
         }
@@ -750,7 +780,7 @@ void TfrxXMLSerializer::readChildren(TfrxXMLItem *item, Component *parent, QList
             c = dynamic_cast<Component *>(o);
             if (!c) {
                 delete o;
-                AddError(frxResources().Get(QStringLiteral("xrCantFindClass")) + QLatin1Char(' ') + child->Name());
+                addClassNotFound(child->Name());
                 continue;
             }
         }

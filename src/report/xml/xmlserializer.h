@@ -79,6 +79,11 @@ public:
     // Collections in list form inside PropData.
     void WriteCollection(TfrxComponentWriter &writer, const TfrxCollection &collection);
     void ReadCollection(TfrxComponentReader &reader, TfrxCollection &collection);
+    // The same list as an element: one "item" child per item, its text the item's
+    // attribute string. Reading clears the collection first; a child of another name adds
+    // a "Cannot find class" line.
+    void ReadCollectionElement(TfrxXMLItem *element, TfrxCollection &collection);
+    void WriteCollectionElement(TfrxXMLItem *element, const TfrxCollection &collection);
 
 private:
     void writeProperties(Object *obj, const QString &prefix, Object *ancestor, QString &out);
@@ -91,6 +96,7 @@ private:
     void readChildren(TfrxXMLItem *item, Component *parent, QList<Component *> &loaded);
     QString floatText(double v) const;
     void dropHeldFixups();
+    void addClassNotFound(const QString &className);
 
     QStringList m_errors;
     QList<TfrxFixupItem> m_fixups;

@@ -6,11 +6,13 @@
 #include "report/model/memo.h"
 #include "report/model/pages.h"
 #include "report/model/report.h"
+#include "support/testsupport.h"
 
 #include <QHash>
 #include <gtest/gtest.h>
 
 using namespace tw;
+using tw::test::SettingsScope;
 
 namespace {
 
@@ -18,16 +20,6 @@ std::string u8(const QString &s)
 {
     return s.toStdString();
 }
-
-// Regional settings fixed for the test, the process-wide ones restored afterwards.
-class SettingsScope {
-public:
-    explicit SettingsScope(const FormatSettings &fs) : m_saved(FormatSettings::current()) { FormatSettings::setCurrent(fs); }
-    ~SettingsScope() { FormatSettings::setCurrent(m_saved); }
-
-private:
-    FormatSettings m_saved;
-};
 
 // A dataset of one row whose values and display texts the test sets.
 class RowDataSet : public TfrxDataSet {
@@ -332,6 +324,38 @@ TEST_F(MemoData, ExpressionsTakeOneOffFormatsAndTheDisplayFormat)
     EXPECT_EQ(u8(shown()), "3.5|0.0\r\n");
     memo->SetHideZeros(true);
     EXPECT_EQ(u8(shown()), "3.5|\r\n");
+}
+
+TEST_F(MemoData, FormatsListGivesEachBracketItsFormatInOrder)
+{
+    report.Variables().Set(QStringLiteral("a"), Variant(1.5));
+    report.Variables().Set(QStringLiteral("b"), Variant(2.5));
+    report.Variables().Set(QStringLiteral("c"), Variant(3));
+    report.Variables().Set(QStringLiteral("n[1]"), Variant(4.0));
+    report.Variables().Set(QStringLiteral("t"), Variant(true));
+    memo->DisplayFormat()->SetKind(TfrxFormatKind::fkNumeric);
+    memo->DisplayFormat()->SetFormatStr(QStringLiteral("%2.1f"));
+    const auto add = [this](TfrxFormatKind kind, const char *formatStr, const char *decimal = "") {
+        TfrxFormat *f = memo->Formats().Add();
+        f->SetKind(kind);
+        f->SetFormatStr(QString::fromUtf8(formatStr));
+        f->SetDecimalSeparator(QString::fromUtf8(decimal));
+    };
+    add(TfrxFormatKind::fkText, "");                 // empty: the memo's own format
+    add(TfrxFormatKind::fkNumeric, "%2.2f", ",");
+    add(TfrxFormatKind::fkNumeric, "%d");            // the bracket's own format wins
+    add(TfrxFormatKind::fkNumeric, "%d");            // page totals take their place too
+    add(TfrxFormatKind::fkNumeric, "%2.3f");         // a nested bracket is one bracket
+    add(TfrxFormatKind::fkBoolean, "no,yes");
+    // The sixth bracket has no entry of its own: the memo's format.
+    memo->SetText(QStringLiteral("[a]|[b]|[c #n%2.3f]|[TotalPages#]|[n[1]]|[t]\r\n[b]"));
+    EXPECT_EQ(u8(shown()), "1.5|2,50|3.000|[TotalPages#]|4.000|yes\r\n2.5\r\n");
+
+    // HideZeros still comes first.
+    report.Variables().Set(QStringLiteral("b"), Variant(0));
+    memo->SetHideZeros(true);
+    memo->SetText(QStringLiteral("[a]|[b]"));
+    EXPECT_EQ(u8(shown()), "1.5|\r\n");
 }
 
 TEST_F(MemoData, HighlightFollowsItsCondition)

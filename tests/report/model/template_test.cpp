@@ -1,6 +1,10 @@
 #include "model_support.h"
 
+#include "base/datetime.h"
+#include "base/formatsettings.h"
+#include "report/engine/datasets.h"
 #include "report/xml/resources.h"
+#include "report/xml/xmlserializer.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -407,6 +411,207 @@ TEST_F(TemplateTest, MutatedTemplatesLoadWhatTheyCan)
         loadReport(again, saveReport(report), simSilent);
     }
     SUCCEED();
+}
+
+// ---------------------------------------------------------------------------------------
+// Collections written as child elements
+
+// The export's set-up: a window owns the report and the program's CUST.
+struct Host {
+    Host()
+    {
+        form.SetName(QStringLiteral("Form1"));
+        cust = new TfrxUserDataSet(&form);
+        cust->SetName(QStringLiteral("CUST"));
+        cust->OnGetValue = [](const QString &field, Variant &v) {
+            if (field == QLatin1String("id1"))
+                v = Variant(QStringLiteral("777"));
+        };
+        report = new TfrxReport(&form);
+        report->EngineOptions()->NewSilentMode = simReThrow;
+    }
+    Component form;
+    TfrxUserDataSet *cust = nullptr;
+    TfrxReport *report = nullptr;
+};
+
+QString listFormsFixture()
+{
+    return fixturePath(QStringLiteral("report/model/listforms.fr3"));
+}
+
+QString shownText(TfrxCustomMemoView *memo)
+{
+    memo->BeforePrint();
+    memo->GetData();
+    const QString text = memo->Text();
+    memo->AfterPrint();
+    return text;
+}
+
+TEST_F(TemplateTest, ListFormsFillDatasetsVariablesStylesAndMemoFormats)
+{
+    SettingsScope settings(FormatSettings::usEnglish());
+    Host host;
+    TfrxReport &report = *host.report;
+    ASSERT_NO_THROW(report.LoadFromFile(listFormsFixture(), true));
+    EXPECT_TRUE(report.Errors().isEmpty()) << report.Errors().join('\n').toStdString();
+
+    // Datasets: one of the template, and the host's CUST through the owner's container.
+    auto *orders = dynamic_cast<TfrxUserDataSet *>(report.FindObject(QStringLiteral("OrdersData")));
+    ASSERT_NE(orders, nullptr);
+    ASSERT_EQ(report.DataSets().Count(), 2);
+    EXPECT_EQ(report.DataSets().Items(0)->DataSet(), orders);
+    EXPECT_EQ(report.DataSets().Items(1)->DataSet(), host.cust);
+    EXPECT_EQ(report.GetDataset(QStringLiteral("orders")), orders);
+
+    // The data band reaches the listed dataset and its rows.
+    auto *band = dynamic_cast<TfrxDataBand *>(report.FindObject(QStringLiteral("MasterData1")));
+    ASSERT_NE(band, nullptr);
+    ASSERT_EQ(band->DataSet(), orders);
+    const QList<QList<Variant>> rows = {{Variant(2), Variant(3.5), Variant(encodeDate(2024, 3, 9)), Variant(7.0)},
+                                        {Variant(5), Variant(1.24), Variant(encodeDate(2024, 3, 10)), Variant(6.2)},
+                                        {Variant(1), Variant(10.0), Variant(encodeDate(2024, 3, 11)), Variant(10.0)}};
+    const QStringList fields = {QStringLiteral("n"), QStringLiteral("price"), QStringLiteral("day"), QStringLiteral("sum")};
+    orders->OnGetValue = [&](const QString &field, Variant &v) {
+        if (orders->RecNo < rows.size() && fields.contains(field))
+            v = rows[orders->RecNo][fields.indexOf(field)];
+    };
+    auto *total = dynamic_cast<TfrxCustomMemoView *>(report.FindObject(QStringLiteral("Total")));
+    auto *who = dynamic_cast<TfrxCustomMemoView *>(report.FindObject(QStringLiteral("Who")));
+    ASSERT_NE(total, nullptr);
+    ASSERT_NE(who, nullptr);
+    QStringList printed;
+    report.DataSets().Initialize();
+    TfrxDataSet *ds = band->DataSet();
+    for (ds->First(); !ds->Eof() && printed.size() < 10; ds->Next())
+        printed << shownText(total) + shownText(who);
+    report.DataSets().Finalize();
+    // First bracket: empty item, the memo's format; second: its item; third: its own
+    // format wins over its item; fourth: past the list, the memo's format.
+    EXPECT_EQ(printed, (QStringList{QStringLiteral("Qty 2.0 at 3.50 on 09.03.24, total 7.0\r\n777\r\n"),
+                                    QStringLiteral("Qty 5.0 at 1.24 on 10.03.24, total 6.2\r\n777\r\n"),
+                                    QStringLiteral("Qty 1.0 at 10.00 on 11.03.24, total 10.0\r\n777\r\n")}));
+
+    // Variables with their categories.
+    EXPECT_EQ(report.Variables().Count(), 4);
+    EXPECT_EQ(report.Variables().GetCategoriesList(), (QStringList{QStringLiteral("Category"), QStringLiteral("Other")}));
+    EXPECT_EQ(report.Variables().GetVariablesList(QStringLiteral("category")), QStringList{QStringLiteral("Rate")});
+    EXPECT_EQ(report.Variables().GetVariablesList(QStringLiteral("Other")), QStringList{QStringLiteral("Label")});
+    EXPECT_TRUE(report.Variables().Get(QStringLiteral("Rate")).sameAs(Variant(QStringLiteral("1.5"))));
+    EXPECT_TRUE(report.Variables().Get(QStringLiteral("Label")).sameAs(Variant(QStringLiteral("'per unit'"))));
+
+    // The style, and the memo that names it.
+    const TfrxStyleItem *style = report.Styles().Find(QStringLiteral("header"));
+    ASSERT_NE(style, nullptr);
+    EXPECT_EQ(style->Font()->Color(), 128);
+    EXPECT_EQ(style->Font()->Height(), -13);
+    EXPECT_EQ(style->Font()->Name(), QStringLiteral("Arial"));
+    EXPECT_EQ(style->Font()->Style(), 1);
+    EXPECT_EQ(total->Font()->Color(), 128);
+}
+
+TEST_F(TemplateTest, ListFormsResaveAsPropDataAndKeepTheMemoFormatsStably)
+{
+    Host host;
+    host.report->LoadFromFile(listFormsFixture(), true);
+    const QByteArray first = saveReport(*host.report);
+    for (const char *gone : {"<Datasets", "<Variables", "<Styles"})
+        EXPECT_FALSE(first.contains(gone)) << gone;
+    EXPECT_TRUE(first.contains("<Formats>\r\n          <item/>\r\n          <item FormatStr=\"%2.2f\" Kind=\"fkNumeric\"/>\r\n"
+                               "          <item FormatStr=\"%d\" Kind=\"fkNumeric\"/>\r\n        </Formats>\r\n"))
+        << first.toStdString();
+    // Only the memo that came with a list writes one.
+    EXPECT_EQ(first.count("<Formats>"), 1);
+
+    Host again;
+    loadReport(*again.report, first, simReThrow);
+    EXPECT_TRUE(again.report->Errors().isEmpty()) << again.report->Errors().join('\n').toStdString();
+    ASSERT_EQ(again.report->DataSets().Count(), 2);
+    EXPECT_EQ(again.report->DataSets().Items(0)->DataSet(), again.report->FindObject(QStringLiteral("OrdersData")));
+    EXPECT_EQ(again.report->DataSets().Items(1)->DataSet(), again.cust);
+    EXPECT_EQ(again.report->Variables().GetCategoriesList(), host.report->Variables().GetCategoriesList());
+    EXPECT_NE(again.report->Styles().Find(QStringLiteral("Header")), nullptr);
+    auto *memo = dynamic_cast<TfrxCustomMemoView *>(again.report->FindObject(QStringLiteral("Total")));
+    ASSERT_NE(memo, nullptr);
+    EXPECT_EQ(memo->Formats().Count(), 3);
+    EXPECT_EQ(saveReport(*again.report), first);
+}
+
+// The same item strings as child elements and as PropData lists give the same items.
+TEST_F(TemplateTest, ListElementItemsReadAsTheirPropDataStrings)
+{
+    struct Collection {
+        const char *element, *propData;
+        QStringList items;
+    } collections[] = {
+        {"Datasets", "Datasets", {QStringLiteral("DataSet=\"Q1\" DataSetName=\"Q1\""), QStringLiteral("DataSetName=\"Nowhere\"")}},
+        {"Variables", "Variables",
+         {QStringLiteral("Name=\" Category\""), QStringLiteral("Name=\"Rate\" Value=\"1.5\""), QStringLiteral("Name=\"Empty\"")}},
+        {"Styles", "Style",
+         {QStringLiteral("Name=\"Header\" Color=\"255\" Font.Style=\"1\" Frame.Typ=\"15\""),
+          QStringLiteral("Name=\"header\" Font.Name=\"Tahoma\"")}}, // a clashing name stays unset
+    };
+    const QByteArray data = "<TfrxDataPage Name=\"Data\"><TTestDataSet Name=\"Q1\"/></TfrxDataPage>";
+
+    QByteArray elements;
+    TfrxComponentWriter w;
+    for (const Collection &c : collections) {
+        elements += QByteArray("<") + c.element + ">";
+        w.WriteName(QString::fromLatin1(c.propData));
+        w.WriteListBegin();
+        for (const QString &item : c.items) {
+            elements += "<item " + item.toUtf8() + "/>";
+            w.WriteListBegin();
+            w.WriteString(QLatin1Char(' ') + item);
+            w.WriteListEnd();
+        }
+        elements += QByteArray("</") + c.element + ">";
+        w.WriteListEnd();
+    }
+    TfrxReport fromElements, fromPropData;
+    loadReport(fromElements, doc("<TfrxReport>") + elements + data + "</TfrxReport>");
+    loadReport(fromPropData, doc("<TfrxReport PropData=\"") + BytesToHex(w.Data()).toLatin1() + "\">" + data + "</TfrxReport>");
+    EXPECT_EQ(fromElements.Errors(), fromPropData.Errors());
+
+    const auto itemStrings = [](TfrxReport &r, const TfrxCollection &list) {
+        TfrxXMLSerializer s;
+        s.SetOwner(&r);
+        QStringList out;
+        for (int i = 0; i < list.Count(); ++i)
+            out << s.ObjToXML(list.Item(i));
+        return out;
+    };
+    EXPECT_EQ(itemStrings(fromElements, fromElements.DataSets()), itemStrings(fromPropData, fromPropData.DataSets()));
+    EXPECT_EQ(fromElements.DataSets().Items(0)->DataSet(), fromElements.FindObject(QStringLiteral("Q1")));
+    EXPECT_EQ(itemStrings(fromElements, fromElements.Variables()), itemStrings(fromPropData, fromPropData.Variables()));
+    for (int i = 0; i < fromElements.Variables().Count(); ++i)
+        EXPECT_TRUE(fromElements.Variables().Items(i)->Value.sameAs(fromPropData.Variables().Items(i)->Value)) << i;
+    EXPECT_EQ(fromElements.Variables().GetVariablesList(QStringLiteral("Category")),
+              (QStringList{QStringLiteral("Rate"), QStringLiteral("Empty")}));
+    EXPECT_EQ(itemStrings(fromElements, fromElements.Styles()), itemStrings(fromPropData, fromPropData.Styles()));
+    EXPECT_EQ(fromElements.Styles().Count(), 2);
+}
+
+TEST_F(TemplateTest, ListElementsOnlyWhereTheyBelongOtherwiseCannotFindClass)
+{
+    TfrxReport report;
+    loadReport(report, doc("<TfrxReport><Parameters><item/></Parameters>"
+                           "<Datasets><row DataSet=\"Q1\"/><item DataSet=\"Q1\"/></Datasets>"
+                           "<TfrxDataPage Name=\"Data\"><TTestDataSet Name=\"Q1\"/></TfrxDataPage>"
+                           "<TfrxReportPage Name=\"Page1\"><Datasets><item DataSet=\"Q1\"/></Datasets>"
+                           "<TfrxMasterData Name=\"MasterData1\"><Formats><item/></Formats>"
+                           "<TfrxMemoView Name=\"Memo1\"><Formats><item/><format Kind=\"fkNumeric\"/></Formats>"
+                           "</TfrxMemoView></TfrxMasterData></TfrxReportPage></TfrxReport>"));
+    EXPECT_EQ(report.Errors(), (QStringList{QStringLiteral("Cannot find class Datasets"), QStringLiteral("Cannot find class format"),
+                                            QStringLiteral("Cannot find class Formats"), QStringLiteral("Cannot find class Parameters"),
+                                            QStringLiteral("Cannot find class row")}));
+    // What was in place still loaded.
+    ASSERT_EQ(report.DataSets().Count(), 1);
+    EXPECT_EQ(report.DataSets().Items(0)->DataSet(), report.FindObject(QStringLiteral("Q1")));
+    auto *memo = dynamic_cast<TfrxCustomMemoView *>(report.FindObject(QStringLiteral("Memo1")));
+    ASSERT_NE(memo, nullptr);
+    EXPECT_EQ(memo->Formats().Count(), 1);
 }
 
 } // namespace
