@@ -39,6 +39,7 @@ QIODevice *TfrxPictureCache::lastSegment()
         auto file = std::make_shared<QTemporaryFile>(QDir(dir).filePath(QStringLiteral("frPicXXXXXX")));
         if (!file->open())
             throw EInOutError(QStringLiteral("Cannot create temporary file in \"%1\". %2").arg(dir, file->errorString()));
+        (void)file->fileName(); // gives the file its name in the directory
         seg = file;
     } else {
         auto buf = std::make_shared<QBuffer>();

@@ -106,6 +106,15 @@ void copyProperties(TfrxComponent *target, TfrxComponent *source)
     r.ReadRootComponent(target, &item);
 }
 
+// A page written as a root element, with its name in front as its children carry theirs.
+void writePage(TfrxPage *page, TfrxXMLItem *item)
+{
+    TfrxXMLSerializer s;
+    setupSerializer(s, page);
+    s.WriteRootComponent(page, true, false, item);
+    item->SetText(QLatin1String("Name=\"") + EncodeXMLValue(page->Name()) + QLatin1Char('"') + item->Text());
+}
+
 void setNameQuietly(TfrxComponent *c, const QString &name)
 {
     try {
@@ -114,6 +123,49 @@ void setNameQuietly(TfrxComponent *c, const QString &name)
         // A name the rules refuse (a damaged file) leaves the object nameless.
     }
 }
+
+// Passes the document's bytes on, writing the unload marker of a page without attributes
+// after a single blank: readers of prepared reports expect `<page0 ld="0">`, while the
+// document writer puts a blank for the (empty) attributes and another before the marker.
+class PageMarkerFilter : public QIODevice {
+public:
+    explicit PageMarkerFilter(QIODevice *target) : m_target(target) { open(QIODevice::WriteOnly); }
+
+    void finish()
+    {
+        if (!m_pending.isEmpty() && !put(m_pending.size()))
+            throw EInOutError(m_target->errorString());
+    }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 len) override
+    {
+        static const QByteArray doubled("  ld=\"0\"");
+        m_pending.append(data, len);
+        m_pending.replace(doubled, doubled.mid(1));
+        // A marker cut by the end of this block is completed by the next one.
+        const qsizetype keep = qMin(m_pending.size(), doubled.size() - 1);
+        if (!put(m_pending.size() - keep)) {
+            setErrorString(m_target->errorString());
+            return -1;
+        }
+        return len;
+    }
+
+private:
+    bool put(qsizetype n)
+    {
+        if (n <= 0)
+            return true;
+        if (m_target->write(m_pending.constData(), n) != n)
+            return false;
+        m_pending.remove(0, n);
+        return true;
+    }
+    QIODevice *m_target;
+    QByteArray m_pending;
+};
 
 } // namespace
 
@@ -480,9 +532,7 @@ void TfrxPreviewPages::ModifyPage(int index, TfrxPage *page)
     if (!item || !page)
         return;
     item->Clear();
-    TfrxXMLSerializer s;
-    setupSerializer(s, page);
-    s.WriteRootComponent(page, true, false, item);
+    writePage(page, item);
     item->SetUnloadable(false);
     item->SetLoaded(true);
     dropCachedPage(index, page);
@@ -579,8 +629,9 @@ void TfrxPreviewPages::PasteObjects(double x, double y)
         const FormatSettings &fs = FormatSettings::current();
         while (cutted->Count() > 0) {
             TfrxXMLItem *item = cutted->Items(0);
-            item->SetProp(l, floatToStr(floatProp(item, l) + x - originLeft, fs));
-            item->SetProp(t, floatToStr(floatProp(item, t) + y - originTop, fs));
+            // Offset within the block first: the first element lands exactly on (x, y).
+            item->SetProp(l, floatToStr((floatProp(item, l) - originLeft) + x, fs));
+            item->SetProp(t, floatToStr((floatProp(item, t) - originTop) + y, fs));
             page->AddItem(item);
         }
     }
@@ -876,14 +927,8 @@ void TfrxPreviewPages::SaveToStream(QIODevice *stream)
 
     TfrxXMLItem *sources = root()->FindItem(QStringLiteral("sourcepages"));
     sources->Clear();
-    for (const auto &page : m_sourcePages) {
-        TfrxXMLItem *item = sources->Add();
-        TfrxXMLSerializer s;
-        setupSerializer(s, page.get());
-        s.WriteRootComponent(page.get(), true, false, item);
-        // The page's name, as its children carry theirs.
-        item->SetText(QLatin1String("Name=\"") + EncodeXMLValue(page->Name()) + QLatin1Char('"') + item->Text());
-    }
+    for (const auto &page : m_sourcePages)
+        writePage(page.get(), sources->Add());
 
     TfrxXMLItem *dictionary = root()->FindItem(QStringLiteral("dictionary"));
     dictionary->Clear();
@@ -898,7 +943,9 @@ void TfrxPreviewPages::SaveToStream(QIODevice *stream)
             ->SetText(QLatin1String("stream=\"") + BytesToHex(m_pictureCache.Bytes(i)) + QLatin1Char('"'));
 
     m_doc.SetAutoIndent(false);
-    m_doc.SaveToStream(stream);
+    PageMarkerFilter out(stream);
+    m_doc.SaveToStream(&out);
+    out.finish();
 }
 
 void TfrxPreviewPages::SaveToFile(const QString &fileName)
@@ -1005,11 +1052,18 @@ void TfrxPreviewPages::LoadFromStream(QIODevice *stream, bool allowPartialLoadin
         }
     }
 
-    // Pages from the third on stay movable out of memory, as when they were made.
-    if (TfrxXMLItem *pages = pagesItem())
-        for (int i = 2; i < pages->Count(); ++i)
-            if (!isPageClassName(pages->Items(i)->Name()))
-                pages->Items(i)->SetUnloadable(true);
+    // Pages from the third on stay movable out of memory, as when they were made. A page
+    // written `<page0 ld="0">` has no other attribute, and the document reader keeps that
+    // lone marker as the page's text: it is the marker, not an attribute.
+    if (TfrxXMLItem *pages = pagesItem()) {
+        for (int i = 0; i < pages->Count(); ++i) {
+            TfrxXMLItem *item = pages->Items(i);
+            if (item->Text().trimmed().compare(QLatin1String("ld=\"0\""), Qt::CaseInsensitive) == 0)
+                item->SetText(QString());
+            if (i >= 2 && !isPageClassName(item->Name()))
+                item->SetUnloadable(true);
+        }
+    }
 }
 
 bool TfrxPreviewPages::LoadFromFile(const QString &fileName, bool exceptionIfNotFound)
