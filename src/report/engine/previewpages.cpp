@@ -79,6 +79,17 @@ bool hasDefaultDiff(const TfrxComponent *c)
     return (c->frComponentStyle() & csDefaultDiff) || (c->classInfo()->style & csDefaultDiff);
 }
 
+// What a source object is rebuilt from: its element text, or only its class name when the
+// class writes its differences in full.
+QString serializedSource(TfrxComponent *c)
+{
+    if (hasDefaultDiff(c))
+        return c->classInfo()->name;
+    TfrxXMLSerializer s;
+    setupSerializer(s, c);
+    return s.WriteComponentStr(c);
+}
+
 // A new component of the same class as `like`, inside `parent` (none for a page).
 TfrxComponent *createLike(const ClassInfo *ci, TfrxComponent *parent)
 {
@@ -341,15 +352,7 @@ void TfrxPreviewPages::addCopy(TfrxComponent *design, TfrxComponent *copy, int p
         memo->SetDataSet(nullptr);
         memo->SetDataField(QString());
     }
-    QString baseName;
-    if (hasDefaultDiff(copy)) {
-        baseName = copy->classInfo()->name;
-    } else {
-        TfrxXMLSerializer s;
-        setupSerializer(s, copy);
-        baseName = s.WriteComponentStr(copy);
-    }
-    m_copies[copy].baseName = baseName;
+    m_copies[copy].baseName = serializedSource(copy);
 }
 
 namespace {
@@ -1006,17 +1009,8 @@ void TfrxPreviewPages::LoadFromStream(QIODevice *stream, bool allowPartialLoadin
             s.ReadRootComponent(page, item);
             for (const QString &e : s.Errors())
                 addError(e);
-            for (TfrxComponent *c : page->AllObjects()) {
-                QString baseName;
-                if (hasDefaultDiff(c)) {
-                    baseName = c->classInfo()->name;
-                } else {
-                    TfrxXMLSerializer w;
-                    setupSerializer(w, page);
-                    baseName = w.WriteComponentStr(c);
-                }
-                m_copies[c].baseName = baseName;
-            }
+            for (TfrxComponent *c : page->AllObjects())
+                m_copies[c].baseName = serializedSource(c);
         }
         sources->Clear();
     }
