@@ -331,7 +331,7 @@ void ExportWork::Ac_sqltext()
 
         // 9. The script is T-SQL: other servers would reject it and no run could succeed.
         m_adoCommand1.setConnection(&m_dm.Connection());
-        m_defaultDatabase = &m_dm.Connection();
+        m_frxADOComponents1.SetDefaultDatabase(&m_dm.Connection());
         if (m_dm.values().type == QLatin1String("mssql"))
             m_adoCommand1.execute();
         Ac_sqlrep();

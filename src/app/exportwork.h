@@ -8,6 +8,7 @@
 #include "base/inifile.h"
 #include "base/linelist.h"
 #include "db/query.h"
+#include "report/engine/databaseobjects.h"
 
 #include <QByteArray>
 #include <QString>
@@ -111,8 +112,10 @@ public:
     // The report dataset over vt, owned by the window's components.
     TfrxDBDataset &CUST() { return m_components.CUST(); }
     db::Command &ADOCommand1() { return m_adoCommand1; }
-    // frxADOComponents1: the default database of the templates' queries, set by a run.
-    db::Connection *defaultDatabase() const { return m_defaultDatabase; }
+    // frxADOComponents1: the holder of the default database of the templates' queries,
+    // given the program's connection by a run before the package loop.
+    TfrxADOComponents &frxADOComponents1() { return m_frxADOComponents1; }
+    db::Connection *defaultDatabase() const { return m_frxADOComponents1.DefaultDatabase(); }
     WindowComponents &components() { return m_components; }
     const LineList &Memo1() const { return m_memo1; }
     const LineList &good_log() const { return m_goodLog; }
@@ -133,7 +136,7 @@ private:
     db::Query m_tmp;
     TVirtualTable m_vt; // outlives m_components and so CUST
     db::Command m_adoCommand1;
-    db::Connection *m_defaultDatabase = nullptr;
+    TfrxADOComponents m_frxADOComponents1;
     WindowComponents m_components;
     std::unique_ptr<IniFile> m_ini;
     LineList m_memo1;

@@ -602,7 +602,17 @@ TfsClassVariable::TfsClassVariable(const ClassInfo *classRef, const QString &cla
 
 TfsClassVariable::~TfsClassVariable() = default;
 
-void TfsClassVariable::addMember(TfsCustomHelper *member) { m_members.emplace_back(member); }
+// A member added under the name of one the class has already (a published property the
+// host gives another type, for instance) replaces it.
+void TfsClassVariable::addMember(TfsCustomHelper *member)
+{
+    for (auto &m : m_members)
+        if (m->UpperName() == member->UpperName()) {
+            m.reset(member);
+            return;
+        }
+    m_members.emplace_back(member);
+}
 
 TfsVarType TfsClassVariable::resolveType(const QString &typ, QString &typeName) const
 {

@@ -6,6 +6,7 @@
 #include "db/database.h"
 #include "db/dbtest.h"
 #include "db/query.h"
+#include "support/testsupport.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -18,28 +19,18 @@ using namespace tw::db;
 
 namespace {
 
-enum class Kind { Sqlite, SqliteOdbc, PostgresOdbc };
+using test::odbcDriverRegistered;
+using test::TestDb;
+using test::underCi;
 
 struct Backend {
     const char *name;
-    Kind kind;
+    TestDb kind;
 };
 
 std::string backendName(const ::testing::TestParamInfo<Backend> &info)
 {
     return info.param.name;
-}
-
-bool odbcDriverRegistered(const QString &name)
-{
-    QFile f(QStringLiteral("/etc/odbcinst.ini"));
-    return f.open(QIODevice::ReadOnly)
-        && QString::fromUtf8(f.readAll()).contains(QLatin1Char('[') + name + QLatin1Char(']'));
-}
-
-bool underCi()
-{
-    return qgetenv("CI") == "true";
 }
 
 class FakePrompt : public LoginPrompt {
@@ -64,38 +55,13 @@ class BackendTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        switch (GetParam().kind) {
-        case Kind::Sqlite:
-        case Kind::SqliteOdbc: {
-            ASSERT_TRUE(m_dir.isValid());
-            const QString file = m_dir.filePath(QStringLiteral("test.db"));
-            QFile f(file);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly)); // an empty file is an empty database
-            f.close();
-            if (GetParam().kind == Kind::Sqlite) {
-                m_string = QStringLiteral("Provider=SQLite;Data Source=") + file;
-            } else {
-                if (!odbcDriverRegistered(QStringLiteral("SQLite3"))) {
-                    if (underCi())
-                        FAIL() << "SQLite3 ODBC driver not registered in /etc/odbcinst.ini";
-                    GTEST_SKIP() << "SQLite3 ODBC driver not registered (install libsqliteodbc)";
-                }
-                m_string = QStringLiteral("Provider=ODBC;DRIVER={SQLite3};Database=") + file;
-            }
-            break;
-        }
-        case Kind::PostgresOdbc: {
-            const QByteArray pg = qgetenv("TARNWELL_TEST_PG");
-            if (pg.isEmpty()) {
-                if (underCi())
-                    FAIL() << "TARNWELL_TEST_PG is not set: start the services with "
-                              "scripts/test-services.sh (scripts/run-tests.sh does)";
-                GTEST_SKIP() << "TARNWELL_TEST_PG is not set; PostgreSQL cases skipped "
-                                "(run through scripts/run-tests.sh)";
-            }
-            m_string = QStringLiteral("Provider=ODBC;") + QString::fromUtf8(pg);
-            break;
-        }
+        ASSERT_TRUE(m_dir.isValid());
+        QString why;
+        m_string = test::testDbConnectionString(GetParam().kind, m_dir.path(), &why);
+        if (m_string.isEmpty()) {
+            if (underCi())
+                FAIL() << why.toStdString();
+            GTEST_SKIP() << why.toStdString();
         }
         m_saved = FormatSettings::current();
         m_conn.setConnectionString(m_string);
@@ -104,7 +70,7 @@ protected:
 
     void TearDown() override { FormatSettings::setCurrent(m_saved); }
 
-    bool isPostgres() const { return GetParam().kind == Kind::PostgresOdbc; }
+    bool isPostgres() const { return GetParam().kind == TestDb::PostgresOdbc; }
 
     void run(const QString &script)
     {
@@ -346,7 +312,7 @@ TEST_P(BackendTest, BlobContent)
     q.open();
     // The ODBC drivers report these columns as bounded binary, so only the content is the
     // same there.
-    if (GetParam().kind == Kind::Sqlite) {
+    if (GetParam().kind == TestDb::Sqlite) {
         EXPECT_TRUE(q.field(0).isBlob()) << fieldTypeName(q.field(0).dataType()).toStdString();
     }
     EXPECT_EQ(q.field(0).asBytes(), QByteArray("\x00\xff\x41", 3));
@@ -354,7 +320,7 @@ TEST_P(BackendTest, BlobContent)
 
 TEST_P(BackendTest, DatesAreDaysSince1899)
 {
-    if (GetParam().kind == Kind::Sqlite)
+    if (GetParam().kind == TestDb::Sqlite)
         GTEST_SKIP() << "the embedded engine has no date type: dates stay text";
     FormatSettings::setCurrent(FormatSettings::russian());
     run(QStringLiteral("create temporary table days (d date, ts timestamp);\n"
@@ -372,9 +338,9 @@ TEST_P(BackendTest, DatesAreDaysSince1899)
 }
 
 const Backend kBackends[] = {
-    {"Sqlite", Kind::Sqlite},
-    {"SqliteOdbc", Kind::SqliteOdbc},
-    {"PostgresOdbc", Kind::PostgresOdbc},
+    {"Sqlite", TestDb::Sqlite},
+    {"SqliteOdbc", TestDb::SqliteOdbc},
+    {"PostgresOdbc", TestDb::PostgresOdbc},
 };
 
 INSTANTIATE_TEST_SUITE_P(All, BackendTest, ::testing::ValuesIn(kBackends), backendName);

@@ -31,4 +31,53 @@ void writeBytes(const QString &path, const QByteArray &bytes)
         ADD_FAILURE() << "cannot write " << path.toStdString();
 }
 
+const char *testDbName(TestDb kind)
+{
+    switch (kind) {
+    case TestDb::Sqlite: return "Sqlite";
+    case TestDb::SqliteOdbc: return "SqliteOdbc";
+    case TestDb::PostgresOdbc: return "PostgresOdbc";
+    }
+    return "";
+}
+
+bool odbcDriverRegistered(const QString &name)
+{
+    QFile f(QStringLiteral("/etc/odbcinst.ini"));
+    return f.open(QIODevice::ReadOnly)
+        && QString::fromUtf8(f.readAll()).contains(QLatin1Char('[') + name + QLatin1Char(']'));
+}
+
+bool underCi()
+{
+    return qgetenv("CI") == "true";
+}
+
+QString testDbConnectionString(TestDb kind, const QString &dir, QString *why)
+{
+    if (kind == TestDb::PostgresOdbc) {
+        const QByteArray pg = qgetenv("TARNWELL_TEST_PG");
+        if (pg.isEmpty()) {
+            *why = QStringLiteral("TARNWELL_TEST_PG is not set: start the services with "
+                                  "scripts/test-services.sh (scripts/run-tests.sh does)");
+            return {};
+        }
+        return QStringLiteral("Provider=ODBC;") + QString::fromUtf8(pg);
+    }
+    const QString file = dir + QStringLiteral("/test.db");
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly)) { // an empty file is an empty database
+        *why = QStringLiteral("cannot create ") + file;
+        return {};
+    }
+    f.close();
+    if (kind == TestDb::Sqlite)
+        return QStringLiteral("Provider=SQLite;Data Source=") + file;
+    if (!odbcDriverRegistered(QStringLiteral("SQLite3"))) {
+        *why = QStringLiteral("SQLite3 ODBC driver not registered in /etc/odbcinst.ini (install libsqliteodbc)");
+        return {};
+    }
+    return QStringLiteral("Provider=ODBC;DRIVER={SQLite3};Database=") + file;
+}
+
 } // namespace tw::test

@@ -1,6 +1,7 @@
 #include "report/engine/datasetclasses.h"
 
 #include "report/engine/datasets.h"
+#include "report/engine/scriptclasshelpers.h"
 #include "script/classregistry.h"
 #include "script/interpreter.h"
 
@@ -10,33 +11,9 @@ namespace {
 
 using Params = QVector<Variant>;
 
-template <class T>
-T *selfOf(Object *inst)
-{
-    if (!inst)
-        throw Error(QStringLiteral("Access violation: the object is nil"));
-    T *t = dynamic_cast<T *>(inst);
-    if (!t)
-        throw Error(QStringLiteral("Invalid class typecast"));
-    return t;
-}
-
 QString enumList(const EnumInfo &e)
 {
     return e.names.join(QStringLiteral(", "));
-}
-
-// The script's class for ci, made here or by an earlier registration (the report module
-// adds every component class first); nullptr when this module's members are there
-// already (marker: a member only this module adds).
-TfsClassVariable *classToFill(TfsScript *script, const ClassInfo &ci, const QString &ancestor, const char *marker)
-{
-    TfsClassVariable *c = script->AddClass(&ci, ancestor);
-    if (!c)
-        c = script->FindClass(ci.name);
-    if (!c || (marker && c->Find(QString::fromLatin1(marker))))
-        return nullptr;
-    return c;
 }
 
 } // namespace
@@ -120,17 +97,7 @@ void frxRegisterDataSetClasses(TfsScript *script)
     if (TfsClassVariable *c = classToFill(script, TfrxDBDataset::staticClassInfo(), QStringLiteral("TfrxCustomDBDataSet"), "Locate")) {
         c->AddMethod(QStringLiteral("function Locate(const KeyFields: String; const KeyValues: Variant; Options: TLocateOptions): Boolean"),
                      [](Object *inst, const ClassInfo *, const QString &, Params &p) {
-                         // A set arrives as its bit mask or as the array of its elements (bit values).
-                         int options = 0;
-                         if (p.size() > 2) {
-                             if (p[2].isArray()) {
-                                 for (const Variant &e : p[2].elements())
-                                     options |= e.isOrdinal() ? e.toInt() : 0;
-                             } else if (p[2].isOrdinal()) {
-                                 options = p[2].toInt();
-                             }
-                         }
-                         return Variant(selfOf<TfrxDBDataset>(inst)->Locate(p[0].toText(), p[1], options));
+                         return Variant(selfOf<TfrxDBDataset>(inst)->Locate(p[0].toText(), p[1], locateOptions(p, 2)));
                      });
         c->AddMethod(QStringLiteral("function IsEmpty: Boolean"),
                      [](Object *inst, const ClassInfo *, const QString &, Params &) {

@@ -1,6 +1,7 @@
 #include "report/engine/datasets.h"
 
 #include "base/codepage.h"
+#include "report/engine/databaseobjects.h"
 #include "report/model/bands.h"
 #include "report/model/report.h"
 #include "report/xml/resources.h"
@@ -877,6 +878,7 @@ void frxRegisterDataSets()
         registerClass(&TfrxCustomDBDataSet::staticClassInfo());
         registerClass(&TfrxDBDataset::staticClassInfo());
     });
+    frxRegisterDatabaseClasses();
     // The data bands' counting datasets (left alone when a host installed its own).
     if (!TfrxDataBand::CreateVirtualDataSet)
         TfrxDataBand::CreateVirtualDataSet = [](TfrxDataBand *band) -> TfrxDataSet * {

@@ -2,6 +2,7 @@
 
 #include "base/datetime.h"
 #include "report/engine/datasetclasses.h"
+#include "report/engine/queryclasses.h"
 #include "report/engine/engine.h"
 #include "report/model/objectmodel.h"
 #include "report/model/dialogcontrols.h"
@@ -334,6 +335,7 @@ public:
         addEngineMembers(adder.add(&TfrxCustomEngine::staticClassInfo()));
         addVariablesClass(s, adder);
         frxRegisterDataSetClasses(s);
+        frxRegisterQueryScriptClasses(s);
         addFunctions(s);
     }
 };
