@@ -146,6 +146,8 @@ TEST(QueryRun, TemporaryTableScriptRunsOnlyOnMssql)
     sqlite.run();
     EXPECT_EQ(sqlite.work->lastRun().outcome, RunResult::Outcome::Completed);
     EXPECT_EQ(sqlite.work->defaultDatabase(), &sqlite.dm->Connection());
+    // The window's holder is the one template queries ask for their connection.
+    EXPECT_EQ(TfrxADOComponents::Current(), &sqlite.work->frxADOComponents1());
 
     // An "mssql" setup whose connection is really SQLite: the script is sent and rejected.
     ExportFixture mssql(QStringLiteral("ft1=tpl/ft1.fr3\r\n"), QStringLiteral("mssql"));
