@@ -96,6 +96,16 @@ protected:
         row(QStringLiteral("Beta"), 41.58);
         store.Finish();
     }
+    // A run of one row per page, the rows reading p0, p1 ...
+    void pages(int count)
+    {
+        start();
+        for (int i = 0; i < count; ++i) {
+            store.AddPage(page);
+            row(QStringLiteral("p%1").arg(i), 22.68);
+        }
+        store.Finish();
+    }
     // The attribute text of an element of the current page.
     QString element(int i) { return store.XMLDocument().Root()->Items(0)->Items(store.CurPage)->Items(i)->Text(); }
 
@@ -397,12 +407,7 @@ TEST_F(PreparedPages, CommaLocaleGoesIntoDifferencesButNotIntoSourcePages)
 
 TEST_F(PreparedPages, PagesFromTheThirdOnAreUnloadable)
 {
-    start();
-    for (int i = 0; i < 4; ++i) {
-        store.AddPage(page);
-        row(QStringLiteral("p%1").arg(i), 22.68);
-    }
-    store.Finish();
+    pages(4);
     const QString xml = QString::fromUtf8(saved(store));
     EXPECT_TRUE(xml.contains(QLatin1String("<previewpages><page0><b2"))) << u8(xml.left(200));
     EXPECT_EQ(xml.count(QLatin1String("<page0 ld=\"0\">")), 2);
@@ -427,12 +432,7 @@ TEST_F(PreparedPages, PagesFromTheThirdOnAreUnloadable)
 
 TEST_F(PreparedPages, FileCacheMovesPagesOutAndTheSaveReadsThemBack)
 {
-    start();
-    for (int i = 0; i < 6; ++i) {
-        store.AddPage(page);
-        row(QStringLiteral("p%1").arg(i), 22.68);
-    }
-    store.Finish();
+    pages(6);
     const QByteArray expected = saved(store);
 
     master->SetTop(64);
