@@ -3,6 +3,8 @@
 #include "base/formatsettings.h"
 
 #include <QString>
+#include <gtest/gtest.h>
+#include <string>
 
 namespace tw::test {
 
@@ -31,6 +33,11 @@ private:
 // TARNWELL_TEST_PG).
 enum class TestDb { Sqlite, SqliteOdbc, PostgresOdbc };
 const char *testDbName(TestDb kind);
+// Test names for suites parameterized by TestDb.
+inline std::string testDbParamName(const ::testing::TestParamInfo<TestDb> &info)
+{
+    return testDbName(info.param);
+}
 bool odbcDriverRegistered(const QString &name);
 // Whether the suite runs under CI, where a missing backend is a failure, not a skip.
 bool underCi();

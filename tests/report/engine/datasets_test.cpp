@@ -12,6 +12,8 @@
 #include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
+#include "support/testsupport.h"
+
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -726,39 +728,18 @@ TEST_F(DataSets, ScriptsReachTheDatasetMembers)
 
 // ---- On real databases: SQLite and PostgreSQL through ODBC ----
 
-enum class Kind { Sqlite, PostgresOdbc };
-
-struct Backend {
-    const char *name;
-    Kind kind;
-};
-
-std::string backendName(const ::testing::TestParamInfo<Backend> &info)
-{
-    return info.param.name;
-}
-
-class DbDataSets : public ::testing::TestWithParam<Backend> {
+class DbDataSets : public ::testing::TestWithParam<test::TestDb> {
 protected:
     void SetUp() override
     {
         frxRegisterClasses();
-        QString cs;
-        if (GetParam().kind == Kind::Sqlite) {
-            ASSERT_TRUE(m_dir.isValid());
-            const QString file = m_dir.filePath(QStringLiteral("t.db"));
-            QFile f(file);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.close();
-            cs = QStringLiteral("Provider=SQLite;Data Source=") + file;
-        } else {
-            const QByteArray pg = qgetenv("TARNWELL_TEST_PG");
-            if (pg.isEmpty()) {
-                if (qgetenv("CI") == "true")
-                    FAIL() << "TARNWELL_TEST_PG is not set: start the services with scripts/test-services.sh";
-                GTEST_SKIP() << "TARNWELL_TEST_PG is not set; PostgreSQL cases skipped";
-            }
-            cs = QStringLiteral("Provider=ODBC;") + QString::fromUtf8(pg);
+        ASSERT_TRUE(m_dir.isValid());
+        QString why;
+        const QString cs = test::testDbConnectionString(GetParam(), m_dir.path(), &why);
+        if (cs.isEmpty()) {
+            if (test::underCi())
+                FAIL() << why.toStdString();
+            GTEST_SKIP() << why.toStdString();
         }
         m_conn.setConnectionString(cs);
         ASSERT_NO_THROW(m_conn.open(nullptr));
@@ -864,7 +845,7 @@ TEST_P(DbDataSets, AliasesOverAQuery)
     ds.Finalize();
 }
 
-const Backend kBackends[] = {{"Sqlite", Kind::Sqlite}, {"PostgresOdbc", Kind::PostgresOdbc}};
-INSTANTIATE_TEST_SUITE_P(All, DbDataSets, ::testing::ValuesIn(kBackends), backendName);
+const test::TestDb kBackends[] = {test::TestDb::Sqlite, test::TestDb::PostgresOdbc};
+INSTANTIATE_TEST_SUITE_P(All, DbDataSets, ::testing::ValuesIn(kBackends), test::testDbParamName);
 
 } // namespace

@@ -396,8 +396,7 @@ TEST_P(QueryObjects, TemplateDatabaseOpensItsOwnConnection)
 
 const TestDb kDbs[] = {TestDb::Sqlite, TestDb::PostgresOdbc};
 
-INSTANTIATE_TEST_SUITE_P(All, QueryObjects, ::testing::ValuesIn(kDbs),
-                         [](const ::testing::TestParamInfo<TestDb> &info) { return std::string(test::testDbName(info.param)); });
+INSTANTIATE_TEST_SUITE_P(All, QueryObjects, ::testing::ValuesIn(kDbs), test::testDbParamName);
 
 TEST(QueryHolders, NewestHolderIsCurrentUntilDestroyed)
 {
