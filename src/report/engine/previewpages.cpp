@@ -135,49 +135,6 @@ void setNameQuietly(TfrxComponent *c, const QString &name)
     }
 }
 
-// Passes the document's bytes on, writing the unload marker of a page without attributes
-// after a single blank: readers of prepared reports expect `<page0 ld="0">`, while the
-// document writer puts a blank for the (empty) attributes and another before the marker.
-class PageMarkerFilter : public QIODevice {
-public:
-    explicit PageMarkerFilter(QIODevice *target) : m_target(target) { open(QIODevice::WriteOnly); }
-
-    void finish()
-    {
-        if (!m_pending.isEmpty() && !put(m_pending.size()))
-            throw EInOutError(m_target->errorString());
-    }
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *data, qint64 len) override
-    {
-        static const QByteArray doubled("  ld=\"0\"");
-        m_pending.append(data, len);
-        m_pending.replace(doubled, doubled.mid(1));
-        // A marker cut by the end of this block is completed by the next one.
-        const qsizetype keep = qMin(m_pending.size(), doubled.size() - 1);
-        if (!put(m_pending.size() - keep)) {
-            setErrorString(m_target->errorString());
-            return -1;
-        }
-        return len;
-    }
-
-private:
-    bool put(qsizetype n)
-    {
-        if (n <= 0)
-            return true;
-        if (m_target->write(m_pending.constData(), n) != n)
-            return false;
-        m_pending.remove(0, n);
-        return true;
-    }
-    QIODevice *m_target;
-    QByteArray m_pending;
-};
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -946,9 +903,7 @@ void TfrxPreviewPages::SaveToStream(QIODevice *stream)
             ->SetText(QLatin1String("stream=\"") + BytesToHex(m_pictureCache.Bytes(i)) + QLatin1Char('"'));
 
     m_doc.SetAutoIndent(false);
-    PageMarkerFilter out(stream);
-    m_doc.SaveToStream(&out);
-    out.finish();
+    m_doc.SaveToStream(stream);
 }
 
 void TfrxPreviewPages::SaveToFile(const QString &fileName)
@@ -1046,14 +1001,10 @@ void TfrxPreviewPages::LoadFromStream(QIODevice *stream, bool allowPartialLoadin
         }
     }
 
-    // Pages from the third on stay movable out of memory, as when they were made. A page
-    // written `<page0 ld="0">` has no other attribute, and the document reader keeps that
-    // lone marker as the page's text: it is the marker, not an attribute.
+    // Pages from the third on stay movable out of memory, as when they were made.
     if (TfrxXMLItem *pages = pagesItem()) {
         for (int i = 0; i < pages->Count(); ++i) {
             TfrxXMLItem *item = pages->Items(i);
-            if (item->Text().trimmed().compare(QLatin1String("ld=\"0\""), Qt::CaseInsensitive) == 0)
-                item->SetText(QString());
             if (i >= 2 && !isPageClassName(item->Name()))
                 item->SetUnloadable(true);
         }

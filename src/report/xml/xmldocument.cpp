@@ -337,16 +337,24 @@ inline bool isAscii(const char *p, int len)
     return true;
 }
 
-// Position of " ld=\"0\"" in the bytes ignoring the case of the letters, or -1.
-int findMarker(const char *p, int len)
+// Position of the partial-loading marker in the attribute text, ignoring the case of the
+// letters, or -1; *len gets its length. The marker is " ld=\"0\"" after other attributes,
+// or "ld=\"0\"" alone at the start (an unloadable item without attributes).
+int findMarker(const char *p, int len, int *markerLen)
 {
     const char *end = p + len;
+    if (len >= 6 && (p[0] | 0x20) == 'l' && (p[1] | 0x20) == 'd' && memcmp(p + 2, "=\"0\"", 4) == 0) {
+        *markerLen = 6;
+        return 0;
+    }
     for (const char *q = p + 3; q + 4 <= end;) {
         q = static_cast<const char *>(memmem(q, size_t(end - q), "=\"0\"", 4));
         if (!q)
             return -1;
-        if (q[-3] == ' ' && (q[-2] | 0x20) == 'l' && (q[-1] | 0x20) == 'd')
+        if (q[-3] == ' ' && (q[-2] | 0x20) == 'l' && (q[-1] | 0x20) == 'd') {
+            *markerLen = 7;
             return int(q - 3 - p);
+        }
         ++q;
     }
     return -1;
@@ -605,11 +613,12 @@ bool TfrxXMLReader::ReadRootItem(TfrxXMLItem *item, bool readChildren)
         bool marker = false;
         QByteArray textBytes;
         const char *text = tag.text;
-        const int m = findMarker(tag.text, textLen);
+        int markerLen = 0;
+        const int m = findMarker(tag.text, textLen, &markerLen);
         if (m >= 0) {
             marker = true;
             textBytes = QByteArray(tag.text, textLen);
-            textBytes.remove(m, 7);
+            textBytes.remove(m, markerLen);
             text = textBytes.constData();
             textLen = int(textBytes.size());
         }
@@ -743,13 +752,14 @@ void TfrxXMLWriter::writeItem(TfrxXMLItem *item, int depth)
     m_out.append(indent);
     m_out.append('<');
     writeName(item->Name());
-    if (!item->Text().isEmpty() || item->Unloadable()) {
+    if (!item->Text().isEmpty()) {
         if (!item->Text().startsWith(QLatin1Char(' ')))
             m_out.append(' ');
         m_out.append(item->Text().toUtf8());
-        if (item->Unloadable())
-            m_out.append(" ld=\"0\"");
     }
+    // One blank before the marker, also on an item without attributes (<page2 ld="0">).
+    if (item->Unloadable())
+        m_out.append(" ld=\"0\"");
     if (item->Count() > 0) {
         m_out.append('>');
         endLine();

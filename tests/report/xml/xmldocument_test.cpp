@@ -322,6 +322,22 @@ TEST(XmlReader, LongTagsAndCommentsAcrossBlocks)
     EXPECT_EQ(back->Root()->Items(2)->GetProp(QStringLiteral("v")), big + QStringLiteral("2"));
 }
 
+TEST(XmlDocument, UnloadableItemWithoutAttributesHasOneBlankBeforeItsMarker)
+{
+    const QByteArray text = decl + "<r><page0><a/></page0><page0 ld=\"0\"><b/></page0><page0 n=\"1\" ld=\"0\"><c/></page0></r>";
+    auto doc = parse(text, true);
+    ASSERT_EQ(doc->Root()->Count(), 3);
+    for (int i : {1, 2}) {
+        TfrxXMLItem *p = doc->Root()->Items(i);
+        EXPECT_TRUE(p->Unloadable()) << i;
+        EXPECT_FALSE(p->Loaded()) << i;
+    }
+    EXPECT_EQ(doc->Root()->Items(1)->Text(), QString());
+    EXPECT_EQ(doc->Root()->Items(2)->Text(), QStringLiteral("n=\"1\""));
+    const QByteArray out = save(*doc);
+    EXPECT_TRUE(out.contains("<page0 ld=\"0\"><b/></page0><page0 n=\"1\" ld=\"0\"><c/></page0>")) << out.constData();
+}
+
 TEST(XmlReader, RandomInputNeverCrashes)
 {
     // Mutations of a small valid document: every outcome must be a tree or the format error.
