@@ -112,15 +112,7 @@ void TfrxADODatabase::Loaded()
 
 void TfrxADODatabase::SetLogin(const QString &login, const QString &password)
 {
-    QStringList kept;
-    for (const db::ConnectionPart &part : db::parseConnectionString(DatabaseName)) {
-        if (part.key.compare(QStringLiteral("User ID"), Qt::CaseInsensitive) == 0
-            || part.key.compare(QStringLiteral("Password"), Qt::CaseInsensitive) == 0)
-            continue;
-        kept << part.key + QLatin1Char('=') + part.value;
-    }
-    kept << QStringLiteral("User ID=") + login << QStringLiteral("Password=") + password;
-    DatabaseName = kept.join(QLatin1Char(';'));
+    DatabaseName = db::connectionStringWithLogin(DatabaseName, login, password);
 }
 
 db::Connection *TfrxADODatabase::Database()
@@ -157,22 +149,10 @@ TfrxADOQuery::~TfrxADOQuery()
     SetDataSet(nullptr);
 }
 
-QStringList TfrxADOQuery::SQL() const
-{
-    // The platform query holds the text that runs; the report side mirrors it.
-    return frxTextLines(m_query.sql());
-}
-
 void TfrxADOQuery::SQLChanged()
 {
-    if (m_syncing)
-        return;
-    m_syncing = true;
-    struct Reset {
-        bool &flag;
-        ~Reset() { flag = false; }
-    } reset{m_syncing};
-    m_query.setSql(QString());
+    // Setting the text closes the platform query and re-creates its parameters, even
+    // when the text is the same.
     m_query.setSql(m_sql.join(QStringLiteral("\r\n")));
     m_params.UpdateParams(m_query.markerNames());
     for (int i = 0; i < m_params.Count(); ++i) {
@@ -207,6 +187,13 @@ db::Connection *connectionFor(TfrxADODatabase *own)
     return nullptr;
 }
 
+// Before the data opens: the object's own database connects when the data runs on it.
+void connectOwn(TfrxADODatabase *own, const db::Query &q)
+{
+    if (own && &own->connection() == q.connection())
+        own->Database();
+}
+
 } // namespace
 
 void TfrxADOQuery::takeConnection()
@@ -224,8 +211,7 @@ void TfrxADOQuery::beforeOpen(db::Query &q)
 {
     if (!q.connection())
         throw Error(QStringLiteral("%1: the query has no database connection").arg(Name()));
-    if (TfrxADODatabase *own = m_database.get(); own && &own->connection() == q.connection())
-        own->Database();
+    connectOwn(m_database.get(), q);
     TfrxReport *report = Report();
     const bool evaluate = report && !report->IsLoading() && !IsDesigning();
     for (db::Param &p : q.params()) {
@@ -263,10 +249,7 @@ TW_DEFINE_CLASS(TfrxADOTable, &TfrxCustomTable::staticClassInfo())
 TfrxADOTable::TfrxADOTable(Component *owner) : TfrxCustomTable(owner)
 {
     SetDataSet(&m_table);
-    m_table.setBeforeOpen([this](db::Query &) {
-        if (TfrxADODatabase *own = m_database.get(); own && &own->connection() == m_table.connection())
-            own->Database();
-    });
+    m_table.setBeforeOpen([this](db::Query &q) { connectOwn(m_database.get(), q); });
 }
 
 TfrxADOTable::~TfrxADOTable()

@@ -64,7 +64,6 @@ class TfrxADOQuery : public TfrxCustomQuery {
     explicit TfrxADOQuery(Component *owner = nullptr);
     ~TfrxADOQuery() override;
 
-    QStringList SQL() const override;
     TfrxADODatabase *Database() const { return m_database.get(); }
     void SetDatabase(TfrxADODatabase *v);
     int CommandTimeout = 30;
@@ -86,7 +85,6 @@ private:
 
     db::Query m_query;
     TfrxRef<TfrxADODatabase> m_database;
-    bool m_syncing = false; // guards the change rule against re-entry
 };
 
 // A report dataset over a whole table ("select * from" it, ordered by IndexFieldNames).

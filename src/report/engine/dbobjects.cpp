@@ -209,11 +209,7 @@ void fsRegisterDBClasses(TfsScript *script)
             QStringLiteral("Active"), QStringLiteral("Boolean"),
             [](Object *inst, const ClassInfo *, const QString &) { return Variant(selfOf<TDataSet>(inst)->owner()->Active()); },
             [](Object *inst, const ClassInfo *, const QString &, const Variant &v) {
-                db::DataSet &d = dataOf(selfOf<TDataSet>(inst)->owner());
-                if (v.toBool())
-                    d.open();
-                else
-                    d.close();
+                selfOf<TDataSet>(inst)->owner()->SetActive(v.toBool());
             });
     }
 }

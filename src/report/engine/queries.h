@@ -101,8 +101,8 @@ class TfrxCustomQuery : public TfrxCustomDataset {
     ~TfrxCustomQuery() override;
 
     // The report-side lines; setting them runs SQLChanged.
-    virtual QStringList SQL() const { return m_sql; }
-    virtual void SetSQL(const QStringList &lines);
+    const QStringList &SQL() const { return m_sql; }
+    void SetSQL(const QStringList &lines);
     QString SQLSchema;
     TfrxParams &Params() { return m_params; }
     const TfrxParams &Params() const { return m_params; }
