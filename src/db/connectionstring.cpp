@@ -314,4 +314,15 @@ QString effectiveConnectionString(const QString &original, const QString &login)
     return joinProviderParts(out);
 }
 
+QString connectionStringWithLogin(const QString &original, const QString &login, const QString &password)
+{
+    QString s = effectiveConnectionString(original, login);
+    QString provider;
+    findPart(parseConnectionString(original), QStringLiteral("Provider"), &provider);
+    const bool odbc = provider.compare(QLatin1String("ODBC"), Qt::CaseInsensitive) == 0;
+    if (!s.endsWith(QLatin1Char(';')))
+        s += QLatin1Char(';');
+    return s + QStringLiteral("Password=") + (odbc ? odbcValue(password) : quoteProviderValue(password)) + QLatin1Char(';');
+}
+
 } // namespace tw::db

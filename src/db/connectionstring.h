@@ -52,4 +52,8 @@ QString qtOdbcDatabaseName(const QString &odbcString);
 // first one, or added after the provider) and is followed by ";"; no password is kept.
 QString effectiveConnectionString(const QString &original, const QString &login);
 
+// The string with that login and password in place of (or after) its own, quoted so a
+// password holding ";" stays one value.
+QString connectionStringWithLogin(const QString &original, const QString &login, const QString &password);
+
 } // namespace tw::db

@@ -131,6 +131,19 @@ INSTANTIATE_TEST_SUITE_P(
         Effective{"Provider=ODBC;DRIVER={PostgreSQL Unicode};UID=a;PWD=b;PORT=1", "z",
                   "Provider=ODBC;User ID=z;DRIVER={PostgreSQL Unicode};PORT=1"}));
 
+TEST(ConnectionStringTest, LoginReplacesTheStringsOwnAndKeepsAPasswordWithSemicolonWhole)
+{
+    for (const char *original : {"Provider=MSDAORA.1;User ID=old;Password=old;Data Source=ORCL",
+                                 "Provider=SQLOLEDB.1;Data Source=srv;Initial Catalog=db",
+                                 "Provider=ODBC;DRIVER={PostgreSQL Unicode};UID=a;PWD=b;PORT=1"}) {
+        const QString s = connectionStringWithLogin(QString::fromUtf8(original), QStringLiteral("bob"),
+                                                    QStringLiteral("p;w\"d"));
+        const ConnectionTarget t = resolveConnectionString(s);
+        EXPECT_EQ(t.userId, "bob") << original;
+        EXPECT_EQ(t.password, "p;w\"d") << s.toStdString();
+    }
+}
+
 TEST(ConnectionStringTest, DsnStringsReachQtWithoutTheirKey)
 {
     EXPECT_EQ(qtOdbcDatabaseName(QStringLiteral("DSN=billing;UID=a;PWD=b")), "billing;UID=a;PWD=b");
