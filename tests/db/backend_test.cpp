@@ -55,15 +55,11 @@ class BackendTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
+        m_saved = FormatSettings::current(); // TearDown restores it, also after a skip
         ASSERT_TRUE(m_dir.isValid());
-        QString why;
-        m_string = test::testDbConnectionString(GetParam().kind, m_dir.path(), &why);
-        if (m_string.isEmpty()) {
-            if (underCi())
-                FAIL() << why.toStdString();
-            GTEST_SKIP() << why.toStdString();
-        }
-        m_saved = FormatSettings::current();
+        test::requireTestDb(GetParam().kind, m_dir.path(), &m_string);
+        if (m_string.isEmpty())
+            return;
         m_conn.setConnectionString(m_string);
         ASSERT_NO_THROW(m_conn.open(nullptr));
     }

@@ -80,4 +80,15 @@ QString testDbConnectionString(TestDb kind, const QString &dir, QString *why)
     return QStringLiteral("Provider=ODBC;DRIVER={SQLite3};Database=") + file;
 }
 
+void requireTestDb(TestDb kind, const QString &dir, QString *connectionString)
+{
+    QString why;
+    *connectionString = testDbConnectionString(kind, dir, &why);
+    if (!connectionString->isEmpty())
+        return;
+    if (underCi())
+        FAIL() << why.toStdString();
+    GTEST_SKIP() << why.toStdString();
+}
+
 } // namespace tw::test

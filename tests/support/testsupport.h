@@ -44,5 +44,8 @@ bool underCi();
 // The connection string of an empty database of that kind (SQLite files go into dir).
 // Empty when this machine lacks the backend; *why then says what is missing.
 QString testDbConnectionString(TestDb kind, const QString &dir, QString *why);
+// For SetUp: *connectionString as above; when the backend is missing the test is skipped
+// (failed under CI) and *connectionString stays empty, so the caller returns.
+void requireTestDb(TestDb kind, const QString &dir, QString *connectionString);
 
 } // namespace tw::test

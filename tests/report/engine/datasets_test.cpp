@@ -734,13 +734,10 @@ protected:
     {
         frxRegisterClasses();
         ASSERT_TRUE(m_dir.isValid());
-        QString why;
-        const QString cs = test::testDbConnectionString(GetParam(), m_dir.path(), &why);
-        if (cs.isEmpty()) {
-            if (test::underCi())
-                FAIL() << why.toStdString();
-            GTEST_SKIP() << why.toStdString();
-        }
+        QString cs;
+        test::requireTestDb(GetParam(), m_dir.path(), &cs);
+        if (cs.isEmpty())
+            return;
         m_conn.setConnectionString(cs);
         ASSERT_NO_THROW(m_conn.open(nullptr));
         QString script = QStringLiteral("create temporary table nums (id integer, name varchar(20), note varchar(20));\n");

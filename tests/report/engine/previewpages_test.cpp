@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 using namespace tw;
+using test::SettingsScope;
 
 namespace {
 
@@ -20,15 +21,6 @@ std::string u8(const QString &s)
 {
     return s.toStdString();
 }
-
-class SettingsScope {
-public:
-    explicit SettingsScope(const FormatSettings &fs) : m_saved(FormatSettings::current()) { FormatSettings::setCurrent(fs); }
-    ~SettingsScope() { FormatSettings::setCurrent(m_saved); }
-
-private:
-    FormatSettings m_saved;
-};
 
 QByteArray saved(TfrxPreviewPages &store)
 {

@@ -129,15 +129,10 @@ protected:
     {
         frxRegisterClasses();
         ASSERT_TRUE(m_dir.isValid());
-        QString why;
-        m_cs = test::testDbConnectionString(GetParam(), m_dir.path(), &why);
-        const QString &cs = m_cs;
-        if (cs.isEmpty()) {
-            if (test::underCi())
-                FAIL() << why.toStdString();
-            GTEST_SKIP() << why.toStdString();
-        }
-        m_conn.setConnectionString(cs);
+        test::requireTestDb(GetParam(), m_dir.path(), &m_cs);
+        if (m_cs.isEmpty())
+            return;
+        m_conn.setConnectionString(m_cs);
         ASSERT_NO_THROW(m_conn.open(nullptr));
         db::Command c(&m_conn);
         c.setCommandText(QStringLiteral(
