@@ -65,12 +65,8 @@ bool isPageClassName(const QString &name)
     return name.compare(kReportPage, Qt::CaseInsensitive) == 0 || name.compare(kDMPPage, Qt::CaseInsensitive) == 0;
 }
 
-// Components are copied to prepared pages unless their style says otherwise; bands carry
-// no style flags in this model and are always copied.
 bool isPreviewVisible(const TfrxComponent *c)
 {
-    if (dynamic_cast<const TfrxBand *>(c))
-        return true;
     return (c->frComponentStyle() & csPreviewVisible) != 0;
 }
 

@@ -86,7 +86,11 @@ TW_DEFINE_CLASS(TfrxBand, &TfrxReportComponent::staticClassInfo())
                              {"OnBeforePrint", &B::OnBeforePrint}});
 }
 
-TfrxBand::TfrxBand(Component *owner) : TfrxReportComponent(owner) {}
+TfrxBand::TfrxBand(Component *owner) : TfrxReportComponent(owner)
+{
+    // Placed bands are written to prepared pages like views.
+    SetfrComponentStyle(frComponentStyle() | csPreviewVisible);
+}
 
 TfrxBand::~TfrxBand() = default;
 
