@@ -142,8 +142,9 @@ void TfrxCustomDataset::SetMaster(TfrxDBDataset *v)
 {
     if (v == this)
         v = nullptr;
-    m_master = v;
+    // The platform link first: when it refuses (a circle of masters) nothing changes.
     SetMasterSource(v ? v->GetDataSet() : nullptr);
+    m_master = v;
     SetMasterFields(m_masterFields);
 }
 

@@ -121,6 +121,38 @@ TEST(QueryParams, TemplateRoundTripKeepsParametersAndSql)
     EXPECT_EQ(again.data(), saved.data());
 }
 
+TEST(QueryParams, MastersInACircleGiveAnErrorLineAndNoLink)
+{
+    frxRegisterClasses();
+    TfrxReport report;
+    auto *data = new TfrxDataPage(&report);
+    data->SetName(QStringLiteral("Data"));
+    auto *a = new TfrxADOQuery(data);
+    a->SetName(QStringLiteral("A"));
+    auto *b = new TfrxADOQuery(data);
+    b->SetName(QStringLiteral("B"));
+    a->SetMaster(b);
+    EXPECT_THROW(b->SetMaster(a), Error);
+    EXPECT_EQ(b->Master(), nullptr);
+
+    // The same circle written in a template: the second link is refused with its message.
+    QBuffer saved;
+    saved.open(QIODevice::WriteOnly);
+    report.SaveToStream(&saved);
+    QByteArray bytes = saved.data();
+    bytes.replace("<TfrxADOQuery Name=\"B\"", "<TfrxADOQuery Name=\"B\" Master=\"A\"");
+    TfrxReport loaded;
+    QBuffer in(&bytes);
+    in.open(QIODevice::ReadOnly);
+    loaded.LoadFromStream(&in);
+    EXPECT_EQ(loaded.Errors(), QStringList({"Circular master link"}));
+    auto *la = dynamic_cast<TfrxADOQuery *>(loaded.FindObject(QStringLiteral("A")));
+    auto *lb = dynamic_cast<TfrxADOQuery *>(loaded.FindObject(QStringLiteral("B")));
+    ASSERT_TRUE(la && lb);
+    EXPECT_EQ(la->Master(), lb);
+    EXPECT_EQ(lb->Master(), nullptr);
+}
+
 // ---- On a database ----
 
 class QueryObjects : public ::testing::TestWithParam<TestDb> {
