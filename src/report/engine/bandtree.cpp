@@ -4,9 +4,11 @@
 #include "base/textformat.h"
 #include "report/model/bands.h"
 #include "report/model/pages.h"
+#include "report/xml/resources.h"
 
 #include <QSet>
 #include <algorithm>
+#include <functional>
 
 namespace tw {
 
@@ -15,6 +17,11 @@ namespace {
 constexpr int bnHeader = 4, bnFooter = 5, bnMasterData = 6, bnGroupHeader = 12, bnGroupFooter = 13;
 
 bool isDataNumber(int n) { return n >= bnMasterData && n <= 11; }
+
+QString errorLine(const char *key, const TfrxBand *band)
+{
+    return frxResources().Get(QString::fromLatin1(key)) + QLatin1Char(' ') + band->Name();
+}
 
 } // namespace
 
@@ -58,19 +65,24 @@ TfrxBandTree buildBandTree(const TfrxReportPage *page, bool vertical)
         qsizetype k = i;
         for (; k < list.size() && list[k].number == bnGroupHeader; ++k)
             run.append(static_cast<TfrxGroupHeader *>(list[k].band));
-        for (; k < list.size(); ++k) {
+        bool found = false;
+        for (; k < list.size() && !found; ++k) {
             if (isDataNumber(list[k].number)) {
                 auto *data = static_cast<TfrxDataBand *>(list[k].band);
                 if (!tree.Groups.contains(data))
                     tree.Groups.insert(data, run);
-                break;
+                found = true;
             }
         }
+        if (!found)
+            for (TfrxGroupHeader *h : run)
+                tree.Errors.append(errorLine("enUnconnGroup", h));
     }
     // Each group footer closes the nearest group header above it that has none yet.
     for (qsizetype i = 0; i < list.size(); ++i) {
         if (list[i].number != bnGroupFooter)
             continue;
+        bool matched = false;
         for (qsizetype k = i - 1; k >= 0; --k) {
             if (list[k].number != bnGroupHeader)
                 continue;
@@ -78,8 +90,11 @@ TfrxBandTree buildBandTree(const TfrxReportPage *page, bool vertical)
             if (tree.GroupFooters.contains(header))
                 continue;
             tree.GroupFooters.insert(header, static_cast<TfrxGroupFooter *>(list[i].band));
+            matched = true;
             break;
         }
+        if (!matched)
+            tree.Errors.append(errorLine("enUnconnGFooter", list[i].band));
     }
     list.erase(std::remove_if(list.begin(), list.end(),
                               [](const Entry &e) { return e.number == bnGroupHeader || e.number == bnGroupFooter; }),
@@ -134,6 +149,24 @@ TfrxBandTree buildBandTree(const TfrxReportPage *page, bool vertical)
         }
         if (!details.isEmpty())
             tree.Details.insert(data, details);
+    }
+
+    // What found no place: headers and footers without their data band, data bands that
+    // no master chain reaches.
+    QSet<TfrxDataBand *> placed;
+    std::function<void(const QList<TfrxDataBand *> &)> place = [&](const QList<TfrxDataBand *> &bands) {
+        for (TfrxDataBand *b : bands)
+            if (!placed.contains(b)) {
+                placed.insert(b);
+                place(tree.Details.value(b));
+            }
+    };
+    place(tree.SubBands);
+    for (const Entry &e : rest) {
+        if (e.number == bnHeader || e.number == bnFooter)
+            tree.Errors.append(errorLine("enUnconnHeader", e.band));
+        else if (!placed.contains(static_cast<TfrxDataBand *>(e.band)))
+            tree.Errors.append(errorLine("enBandPos", e.band));
     }
     return tree;
 }

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QStringList>
 
 namespace tw {
 
@@ -16,8 +17,8 @@ class TfrxReportPage;
 // How the bands of one orientation of a page hang together, read from their kinds and
 // their order on the page: a data band's header directly above it and footer directly
 // below, its groups (the group headers directly above one another, outermost first) and
-// their footers, its detail bands. Nothing on the bands is changed and no structural
-// error is reported; bands that fit nowhere are left out.
+// their footers, its detail bands. Nothing on the bands is changed; bands that fit
+// nowhere are left out and named in Errors.
 struct TfrxBandTree {
     QList<TfrxDataBand *> SubBands; // the page's master bands, in order
     QHash<TfrxDataBand *, QList<TfrxDataBand *>> Details;
@@ -25,6 +26,8 @@ struct TfrxBandTree {
     QHash<TfrxDataBand *, TfrxFooter *> Footers;
     QHash<TfrxDataBand *, QList<TfrxGroupHeader *>> Groups;
     QHash<TfrxGroupHeader *, TfrxGroupFooter *> GroupFooters;
+    // The structural problems, one line each ("Unconnected header/footer Header1").
+    QStringList Errors;
 };
 
 // The tree of the page's horizontal bands, or of its vertical ones.

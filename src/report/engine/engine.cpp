@@ -1,10 +1,34 @@
 #include "report/engine/engine.h"
 
 #include "report/engine/aggregates.h"
+#include "report/engine/previewpages.h"
 #include "report/model/report.h"
+#include "report/xml/xmldocument.h"
+#include "script/interpreter.h"
 
 
 namespace tw {
+
+namespace {
+
+std::function<void()> &processMessagesHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
+
+} // namespace
+
+void frxSetProcessMessages(std::function<void()> handler)
+{
+    processMessagesHandler() = std::move(handler);
+}
+
+void frxProcessMessages()
+{
+    if (const auto &h = processMessagesHandler())
+        h();
+}
 
 TW_DEFINE_CLASS(TfrxCustomEngine, nullptr)
 {
@@ -48,10 +72,68 @@ Variant TfrxCustomEngine::GetAggregateValue(const QString &name, const QString &
     return m_aggregates->GetValue(CurBand(), CurVColumn, name, expression, band, flags);
 }
 
-void TfrxCustomEngine::StopReport()
+TfrxCustomPreviewPages *TfrxCustomEngine::PreviewPages() const
+{
+    return m_report ? m_report->PreviewPages() : nullptr;
+}
+
+// While pages are being prepared the numbers come from them; before the first page the
+// fields stand in.
+int TfrxCustomEngine::LogicalPageNumber()
+{
+    TfrxCustomPreviewPages *p = PreviewPages();
+    return p && p->CurPage >= 0 && p->Count() > 0 ? p->GetLogicalPageNo() : LogicalPageNo;
+}
+
+int TfrxCustomEngine::LogicalTotalPages()
+{
+    TfrxCustomPreviewPages *p = PreviewPages();
+    return p && p->CurPage >= 0 && p->Count() > 0 ? p->GetLogicalTotalPages() : LogicalPageCount;
+}
+
+int TfrxCustomEngine::PreparedPageNumber()
+{
+    TfrxCustomPreviewPages *p = PreviewPages();
+    return p && p->CurPage >= 0 && p->Count() > 0 ? p->CurPage + 1 : PreparedPageIndex + 1;
+}
+
+void TfrxCustomEngine::ShowBandByName(const QString &name)
 {
     if (m_report)
-        m_report->Terminated = true;
+        ShowBand(dynamic_cast<TfrxBand *>(m_report->FindObject(name)));
+}
+
+void TfrxCustomEngine::StopReport()
+{
+    if (!m_report)
+        return;
+    m_report->Terminated = true;
+    if (TfsScript *s = m_report->Script())
+        s->Terminate();
+}
+
+void TfrxCustomEngine::AddAnchor(const QString &text)
+{
+    if (auto *p = dynamic_cast<TfrxPreviewPages *>(PreviewPages()))
+        p->AddAnchor(text);
+}
+
+int TfrxCustomEngine::GetAnchorPage(const QString &text)
+{
+    auto *p = dynamic_cast<TfrxPreviewPages *>(PreviewPages());
+    if (!p)
+        return -1;
+    TfrxXMLItem *root = p->XMLDocument().Root();
+    const int a = root->Find(QStringLiteral("anchors"));
+    if (a < 0)
+        return -1;
+    TfrxXMLItem *anchors = root->Items(a);
+    for (int i = 0; i < anchors->Count(); ++i) {
+        TfrxXMLItem *item = anchors->Items(i);
+        if (DecodeXMLValue(item->GetProp(QStringLiteral("text"))) == text)
+            return item->GetProp(QStringLiteral("page")).toInt();
+    }
+    return -1;
 }
 
 } // namespace tw

@@ -56,9 +56,9 @@ bool TfrxReport::LookupValue(const QString &name, Variant &value)
         switch (SysVariable(sys)) {
         case svDate: value = Variant(e->StartDate); break;
         case svTime: value = Variant(e->StartTime); break;
-        case svPage: value = Variant(e->LogicalPageNo); break;
-        case svPageN: value = Variant(e->PreparedPageIndex + 1); break;
-        case svTotalPages: value = Variant(e->LogicalPageCount); break;
+        case svPage: value = Variant(e->LogicalPageNumber()); break;
+        case svPageN: value = Variant(e->PreparedPageNumber()); break;
+        case svTotalPages: value = Variant(e->LogicalTotalPages()); break;
         case svTotalPagesN: value = Variant(e->TotalPages); break;
         case svLine: value = Variant(e->CurLine); break;
         case svLineN: value = Variant(e->CurLineThrough); break;

@@ -94,6 +94,19 @@ TfrxBand::TfrxBand(Component *owner) : TfrxReportComponent(owner)
 
 TfrxBand::~TfrxBand() = default;
 
+void TfrxBand::BeforePrint()
+{
+    m_savedBounds[0] = Left();
+    m_savedBounds[1] = Top();
+    m_savedBounds[2] = Width();
+    m_savedBounds[3] = Height();
+}
+
+void TfrxBand::AfterPrint()
+{
+    SetBounds(m_savedBounds[0], m_savedBounds[1], m_savedBounds[2], m_savedBounds[3]);
+}
+
 QString TfrxBand::BaseName() const
 {
     return stripName(classInfo()->name, QStringLiteral("Tfrx"), QString());

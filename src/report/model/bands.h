@@ -44,6 +44,10 @@ class TfrxBand : public TfrxReportComponent {
 
     QString OnAfterCalcHeight, OnAfterPrint, OnBeforePrint;
 
+    // A run moves and stretches a band only for the current output.
+    void BeforePrint() override;
+    void AfterPrint() override;
+
     // Flags only some classes publish; kept here so the publishing table stays simple.
     bool m_printOnFirstPage = true;
     bool m_printOnLastPage = true;
@@ -60,6 +64,7 @@ private:
     bool m_stretched = false;
     bool m_vertical = false;
     TfrxRef<TfrxComponent> m_overflow;
+    double m_savedBounds[4] = {0, 0, 0, 0};
 };
 
 class TfrxReportTitle : public TfrxBand {

@@ -9,6 +9,7 @@
 #include "report/model/viewsdataset.h"
 #include "report/engine/engine.h"
 #include "report/engine/expressioncache.h"
+#include "report/engine/previewpages.h"
 #include "report/engine/reportclasses.h"
 #include "script/interpreter.h"
 #include "report/xml/resources.h"
@@ -587,6 +588,7 @@ TfrxReport::TfrxReport(Component *owner) : TfrxComponent(owner)
     m_script->ExtendedCharset = true;
     m_script->AddRTTI();
     m_engine = std::make_unique<TfrxEngine>(this);
+    m_previewPages = std::make_unique<TfrxPreviewPages>(this);
     m_expressionCache = std::make_unique<TfrxExpressionCache>(m_script.get());
     IniFile = QStringLiteral("\\Software\\Tarnwell\\Report");
     Clear();
@@ -595,6 +597,7 @@ TfrxReport::TfrxReport(Component *owner) : TfrxComponent(owner)
 TfrxReport::~TfrxReport()
 {
     TfrxComponent::Clear();
+    m_previewPages.reset();
     // The cache's script has the report's script as parent: it goes first.
     m_expressionCache.reset();
 }

@@ -12,6 +12,8 @@
 namespace tw {
 
 class TfrxCustomEngine;
+class TfrxCustomPreviewPages;
+enum class TfrxPreviewProgress;
 class TfrxDataSet;
 class TfrxDataPage;
 class TfrxExpressionCache;
@@ -310,6 +312,13 @@ class TfrxReport : public TfrxComponent {
     // Run time: the script, the engine state, expressions and events (the engine files).
     TfsScript *Script() const { return m_script.get(); }
     TfrxCustomEngine *Engine() const { return m_engine.get(); }
+    // The prepared pages of the last run.
+    TfrxCustomPreviewPages *PreviewPages() const { return m_previewPages.get(); }
+    // Runs the report: script, engine, error list. False (and the errors reported by
+    // NewSilentMode) when anything went wrong; the report is then as it was loaded.
+    bool PrepareReport(bool ClearLastReport = true);
+    // The host's progress callback: start, each new page (from 1), stop.
+    std::function<void(TfrxReport *, TfrxPreviewProgress kind, int page)> OnProgress;
     TfrxExpressionCache *ExpressionCache() const { return m_expressionCache.get(); }
     // The name of the object being processed; error lines start with it.
     QString CurObject;
@@ -362,6 +371,7 @@ private:
     std::unique_ptr<TfrxReport> m_parentReportObject;
     std::unique_ptr<TfsScript> m_script;
     std::unique_ptr<TfrxCustomEngine> m_engine;
+    std::unique_ptr<TfrxCustomPreviewPages> m_previewPages;
     std::unique_ptr<TfrxExpressionCache> m_expressionCache;
 };
 
