@@ -1,6 +1,8 @@
 #include "app/modelreport.h"
 
+#include "report/engine/previewpages.h"
 #include "report/model/objectmodel.h"
+#include "report/model/report.h"
 
 namespace tw::app {
 
@@ -22,14 +24,14 @@ void TemplateModelReport::setSilentModeReThrow()
     m_report->EngineOptions()->NewSilentMode = simReThrow;
 }
 
-bool TemplateModelReport::PrepareReport(bool)
+bool TemplateModelReport::PrepareReport(bool ClearLastReport)
 {
-    throw Error(reportEngineMissingText());
+    return m_report->PrepareReport(ClearLastReport);
 }
 
-void TemplateModelReport::savePreparedToFile(const QString &)
+void TemplateModelReport::savePreparedToFile(const QString &FileName)
 {
-    throw Error(reportEngineMissingText());
+    m_report->PreviewPages()->SaveToFile(FileName);
 }
 
 void TemplateModelReport::setOwner(::tw::Component *owner)

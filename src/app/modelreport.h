@@ -10,9 +10,8 @@ class TfrxReport;
 
 namespace tw::app {
 
-// A report over the component tree: templates load for real (problems inside a template
-// are reported by the report's silent mode, as for any load), but preparing needs the
-// report engine, which this build does not have yet.
+// The real report: templates load and prepare through the report engine; problems are
+// reported by the report's silent mode.
 class TemplateModelReport : public ReportFacade {
 public:
     TemplateModelReport();
@@ -20,8 +19,8 @@ public:
 
     bool LoadFromFile(const QString &FileName, bool ExceptionIfNotFound) override;
     void setSilentModeReThrow() override;
-    bool PrepareReport(bool ClearLastReport) override;         // always raises
-    void savePreparedToFile(const QString &FileName) override; // raises: nothing prepared
+    bool PrepareReport(bool ClearLastReport) override;
+    void savePreparedToFile(const QString &FileName) override;
     void setOwner(::tw::Component *owner) override;
     TfrxReport &report() { return *m_report; }
 

@@ -5,11 +5,6 @@
 
 namespace tw::app {
 
-QString reportEngineMissingText()
-{
-    return QStringLiteral("Report engine not available: this build cannot prepare reports");
-}
-
 bool isValidComponentName(const QString &name)
 {
     // The same rule as the report's own component names.

@@ -40,9 +40,6 @@ public:
     virtual std::unique_ptr<ReportFacade> createReport() = 0;
 };
 
-// The text of the error a report raises when it cannot be prepared in this build.
-QString reportEngineMissingText();
-
 // Whether a text is a valid component name: letters (of any script), digits and "_", not
 // starting with a digit.
 bool isValidComponentName(const QString &name);
