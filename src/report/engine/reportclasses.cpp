@@ -6,7 +6,9 @@
 #include "report/engine/engine.h"
 #include "report/model/objectmodel.h"
 #include "report/model/dialogcontrols.h"
+#include "report/model/font.h"
 #include "report/model/frame.h"
+#include "report/model/memo.h"
 #include "report/xml/resources.h"
 #include "script/classregistry.h"
 #include "script/messages.h"
@@ -142,6 +144,26 @@ void addEnums(TfsScript *s)
     s->AddEnumSet(QStringLiteral("TfrxDMPFontStyles"),
                   QStringLiteral("fsxBold, fsxItalic, fsxUnderline, fsxSuperScript, fsxSubScript, fsxCondensed, "
                                  "fsxWide, fsx12cpi, fsx15cpi"));
+}
+
+// What templates use of the platform's graphics: fonts, frames, highlights and display
+// formats of objects, font styles and the standard colours.
+void addGraphics(TfsScript *s, ClassAdder &adder)
+{
+    s->AddEnumSet(QStringLiteral("TFontStyles"), fontStyleEnum().names.join(QStringLiteral(", ")));
+    s->AddEnum(QStringLiteral("TfrxFrameStyle"), frameStyleEnum().names.join(QStringLiteral(", ")));
+    for (const ClassInfo *ci : {&TFont::staticClassInfo(), &TfrxFrame::staticClassInfo(), &TfrxHighlight::staticClassInfo(),
+                                &TfrxFormat::staticClassInfo()})
+        adder.add(ci);
+    static const std::pair<const char *, int> colours[] = {
+        {"clBlack", 0x000000},   {"clMaroon", 0x000080}, {"clGreen", 0x008000},  {"clOlive", 0x008080},
+        {"clNavy", 0x800000},    {"clPurple", 0x800080}, {"clTeal", 0x808000},   {"clGray", 0x808080},
+        {"clSilver", 0xC0C0C0},  {"clRed", 0x0000FF},    {"clLime", 0x00FF00},   {"clYellow", 0x00FFFF},
+        {"clBlue", 0xFF0000},    {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},  {"clWhite", 0xFFFFFF},
+        {"clLtGray", 0xC0C0C0},  {"clDkGray", 0x808080}, {"clNone", clNone}};
+    for (const auto &[name, value] : colours)
+        if (!s->Find(QString::fromLatin1(name)))
+            s->AddConst(QString::fromLatin1(name), QStringLiteral("Integer"), Variant(value));
 }
 
 void addComponentMembers(TfsClassVariable *c)
@@ -301,6 +323,7 @@ public:
         ClassAdder adder(s);
         addConstants(s);
         addEnums(s);
+        addGraphics(s, adder);
         addComponentMembers(adder.add(&TfrxComponent::staticClassInfo()));
         // Every class of the object model, each after its ancestors.
         for (const ClassInfo *ci : registeredClasses())
