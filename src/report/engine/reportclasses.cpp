@@ -4,6 +4,9 @@
 #include "report/engine/datasetclasses.h"
 #include "report/engine/queryclasses.h"
 #include "report/engine/engine.h"
+#include "report/engine/outline.h"
+#include "report/engine/previewpages.h"
+#include "report/model/report.h"
 #include "report/model/objectmodel.h"
 #include "report/model/dialogcontrols.h"
 #include "report/model/font.h"
@@ -14,6 +17,7 @@
 #include "script/messages.h"
 
 #include <QHash>
+#include <cmath>
 #include <mutex>
 
 namespace tw {
@@ -289,6 +293,54 @@ void addEngineMembers(TfsClassVariable *c)
     c->AddMethod(QStringLiteral("function FreeSpace: Extended"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
         return Variant(as<TfrxCustomEngine>(inst)->FreeSpace());
     });
+    c->AddMethod(QStringLiteral("procedure AddAnchor(const Text: String)"),
+                 [](Object *inst, const ClassInfo *, const QString &, Params &p) {
+                     as<TfrxCustomEngine>(inst)->AddAnchor(p[0].toText());
+                     return Variant();
+                 });
+    c->AddMethod(QStringLiteral("function GetAnchorPage(const Text: String): Integer"),
+                 [](Object *inst, const ClassInfo *, const QString &, Params &p) {
+                     return Variant(as<TfrxCustomEngine>(inst)->GetAnchorPage(p[0].toText()));
+                 });
+    c->AddMethod(QStringLiteral("procedure NewPage"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
+        as<TfrxCustomEngine>(inst)->NewPage();
+        return Variant();
+    });
+    c->AddMethod(QStringLiteral("procedure NewColumn"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
+        as<TfrxCustomEngine>(inst)->NewColumn();
+        return Variant();
+    });
+    c->AddMethod(QStringLiteral("procedure ShowBand(Band: TfrxBand)"),
+                 [](Object *inst, const ClassInfo *, const QString &, Params &p) {
+                     as<TfrxCustomEngine>(inst)->ShowBand(dynamic_cast<TfrxBand *>(p[0].toObject()));
+                     return Variant();
+                 });
+}
+
+// The prepared report's outline as scripts see it: items at the engine's current Y.
+void addOutlineClass(TfsScript *s)
+{
+    s->AddClass(QStringLiteral("TfrxCustomOutline"), QStringLiteral("TPersistent"));
+    TfsClassVariable *c = s->AddClass(&TfrxOutline::staticClassInfo(), QStringLiteral("TfrxCustomOutline"));
+    if (!c)
+        c = s->FindClass(QStringLiteral("TfrxOutline"));
+    if (!c)
+        return;
+    c->AddMethod(QStringLiteral("procedure AddItem(const Text: String)"),
+                 [](Object *inst, const ClassInfo *, const QString &, Params &p) {
+                     auto *o = as<TfrxOutline>(inst);
+                     const TfrxCustomEngine *e = o->Pages() && o->Pages()->Report() ? o->Pages()->Report()->Engine() : nullptr;
+                     o->AddItem(p[0].toText(), e ? int(std::lround(e->CurY)) : 0);
+                     return Variant();
+                 });
+    c->AddMethod(QStringLiteral("procedure LevelRoot"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
+        as<TfrxOutline>(inst)->LevelRoot();
+        return Variant();
+    });
+    c->AddMethod(QStringLiteral("procedure LevelUp"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
+        as<TfrxOutline>(inst)->LevelUp();
+        return Variant();
+    });
 }
 
 // The report functions of the designer's list; a report's script puts its macro functions
@@ -356,6 +408,7 @@ public:
                 });
         addReportMembers(adder.add(&TfrxReport::staticClassInfo()));
         addEngineMembers(adder.add(&TfrxCustomEngine::staticClassInfo()));
+        addOutlineClass(s);
         addVariablesClass(s, adder);
         frxRegisterDataSetClasses(s);
         frxRegisterQueryScriptClasses(s);

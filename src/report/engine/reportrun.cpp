@@ -273,6 +273,15 @@ void TfrxEngine::finalize()
     Running = false;
     m_nullBand.reset();
     SetCurBand(nullptr);
+    // The report may be reloaded after the run: nothing may point into its old objects.
+    Aggregates().Clear();
+    m_trees.clear();
+    m_bandState.clear();
+    m_headerList.clear();
+    m_page = nullptr;
+    m_keepBand = nullptr;
+    m_lastBandOnPage = nullptr;
+    m_startNewPageBand = nullptr;
 }
 
 void TfrxEngine::preparePage(TfrxReportPage *page, bool vertical)

@@ -278,3 +278,59 @@ TEST_F(Engine, BandsThatDoNotFitStartANewPageWithHeaderAndFooter)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Engine, ManualBuildShowsBandsFromTheScript)
+{
+    host.load(report({}, band("TfrxMasterData", "MasterData1", 40, "RowCount=\"5\"", memo("Memo1", "row")),
+                     script("procedure Page1OnManualBuild(Sender: TfrxComponent);\n"
+                            "var i: Integer;\n"
+                            "begin\n"
+                            "  for i := 1 to 3 do\n"
+                            "  begin\n"
+                            "    Memo1.Text := 'manual ' + IntToStr(i);\n"
+                            "    Outline.AddItem('item ' + IntToStr(i));\n"
+                            "    Outline.LevelRoot;\n"
+                            "    Engine.ShowBand(MasterData1);\n"
+                            "  end;\n"
+                            "end;\n"
+                            "begin\n"
+                            "end."),
+                     {}, QStringLiteral("OnManualBuild=\"Page1OnManualBuild\"")));
+    ASSERT_EQ(host.prepare(), QString());
+    // The script's text is the template's own again for every output.
+    EXPECT_EQ(host.output(), QStringList({"1: MasterData1 manual 1", "1: MasterData1 manual 2", "1: MasterData1 manual 3"}));
+    const QByteArray xml = host.prepared();
+    EXPECT_TRUE(xml.contains("<item text=\"item 2\" page=\"0\" top=\"20\"/>")) << xml.toStdString();
+}
+
+TEST_F(Engine, StopReportEndsTheLoopsAndKeepsThePages)
+{
+    QList<RowTable::Row> rows;
+    for (int i = 1; i <= 5; ++i)
+        rows << RowTable::Row{Variant(i)};
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, rows);
+    host.load(report({QStringLiteral("T")},
+                     band("TfrxMasterData", "MasterData1", 40, "DataSetName=\"T\" OnAfterPrint=\"MasterData1OnAfterPrint\"",
+                          memo("Memo1", "[<T.\"v\">]"))
+                         + band("TfrxFooter", "Footer1", 80, {}, memo("Memo2", "end")),
+                     script("procedure MasterData1OnAfterPrint(Sender: TfrxComponent);\n"
+                            "begin\n"
+                            "  if <T.\"v\"> = 2 then Engine.StopReport;\n"
+                            "end;\n"
+                            "begin\n"
+                            "end.")));
+    std::vector<std::pair<int, int>> progress;
+    host.report->OnProgress = [&](TfrxReport *, TfrxPreviewProgress kind, int page) {
+        progress.emplace_back(int(kind), page);
+    };
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_TRUE(host.report->Terminated);
+    EXPECT_EQ(host.output(), QStringList({"1: MasterData1 1", "1: MasterData1 2", "1: Footer1 end"}));
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{int(TfrxPreviewProgress::Start), 0},
+                                                          {int(TfrxPreviewProgress::Page), 1},
+                                                          {int(TfrxPreviewProgress::Stop), 0}}));
+}
+
+} // namespace
