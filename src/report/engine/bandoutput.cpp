@@ -52,10 +52,17 @@ const QString &eventOf(TfrxComponent *c, QString TfrxView::*viewEvent, QString T
 
 } // namespace
 
+// A band's tree is that of its own page: a subreport's bands run while the outer page
+// is being laid out.
+static const TfrxReportPage *pageOf(const TfrxBand *band)
+{
+    return band ? dynamic_cast<const TfrxReportPage *>(band->Parent()) : nullptr;
+}
+
 const QList<TfrxDataBand *> &TfrxEngine::subBandsOf(TfrxDataBand *band) const
 {
     static const QList<TfrxDataBand *> none;
-    const auto it = m_trees.constFind(m_page);
+    const auto it = m_trees.constFind(pageOf(band));
     if (it == m_trees.constEnd())
         return none;
     const auto d = it->Details.constFind(band);
@@ -64,20 +71,20 @@ const QList<TfrxDataBand *> &TfrxEngine::subBandsOf(TfrxDataBand *band) const
 
 TfrxHeader *TfrxEngine::headerOf(TfrxDataBand *band) const
 {
-    const auto it = m_trees.constFind(m_page);
+    const auto it = m_trees.constFind(pageOf(band));
     return it == m_trees.constEnd() ? nullptr : it->Headers.value(band);
 }
 
 TfrxFooter *TfrxEngine::footerOf(TfrxDataBand *band) const
 {
-    const auto it = m_trees.constFind(m_page);
+    const auto it = m_trees.constFind(pageOf(band));
     return it == m_trees.constEnd() ? nullptr : it->Footers.value(band);
 }
 
 const QList<TfrxGroupHeader *> &TfrxEngine::groupsOf(TfrxDataBand *band) const
 {
     static const QList<TfrxGroupHeader *> none;
-    const auto it = m_trees.constFind(m_page);
+    const auto it = m_trees.constFind(pageOf(band));
     if (it == m_trees.constEnd())
         return none;
     const auto g = it->Groups.constFind(band);
@@ -86,7 +93,7 @@ const QList<TfrxGroupHeader *> &TfrxEngine::groupsOf(TfrxDataBand *band) const
 
 TfrxGroupFooter *TfrxEngine::groupFooterOf(TfrxGroupHeader *header) const
 {
-    const auto it = m_trees.constFind(m_page);
+    const auto it = m_trees.constFind(pageOf(header));
     return it == m_trees.constEnd() ? nullptr : it->GroupFooters.value(header);
 }
 
@@ -145,7 +152,6 @@ void TfrxEngine::runDataBands(const QList<TfrxDataBand *> &bands)
         TfrxDataSet *ds = bandDataSet(band);
         if (!ds)
             continue;
-        TfrxReportPage *const ownPage = m_page;
         BandState &st = state(band);
         ds->First();
         st.LineN = 1;
@@ -203,7 +209,6 @@ void TfrxEngine::runDataBands(const QList<TfrxDataBand *> &bands)
                 advanceBandColumn(band);
                 addBandOutline(band);
                 runDataBands(subBandsOf(band));
-                m_page = ownPage;
                 if (!m_masterRows.isEmpty())
                     m_masterRows.removeLast();
                 leaveBandOutline(band);
@@ -385,6 +390,7 @@ void TfrxEngine::showBandItself(TfrxBand *band)
         band->SetLeft(isMultiColumn(band) ? CurX + bandColumnOffset(band) : CurX);
         if (!nullBand)
             band->SetTop(CurY);
+        state(band).OutputTop = CurY;
         outputBand(band);
         if (!nullBand)
             CurY += band->Height();

@@ -6,6 +6,7 @@
 #include "report/model/bands.h"
 
 #include <QHash>
+#include <QSet>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -140,6 +141,8 @@ private:
         int Column = 1;    // a multi-column data band's current column
         double MaxY = 0;   // the lowest Y its columns reached
         double RowY = 0;   // where the current row set began
+        int RowPosition = 0; // the store's position there
+        double OutputTop = 0; // where the band was last output
     };
 
     // reportrun.cpp
@@ -184,6 +187,8 @@ private:
     void startKeep(TfrxBand *band, int position = -1, double y = -1);
     void endKeep(TfrxBand *band);
     void stretchBand(TfrxBand *band);
+    void buildShiftTree(TfrxBand *band);
+    void runSubreportsOnParent(TfrxBand *band);
     void runSubreports(TfrxBand *band);
     void outputToTarget(TfrxBand *band);
     void dropAddedObjects(TfrxBand *band);
@@ -193,6 +198,8 @@ private:
     void advanceBandColumn(TfrxDataBand *band);
     void endBandColumns(TfrxDataBand *band);
     double bandColumnOffset(TfrxBand *band);
+    double columnPosition(int column) const;
+    bool splitBand(TfrxBand *band);
     void addToHeaderList(TfrxBand *band);
     void removeFromHeaderList(TfrxBand *band);
     void finishEndlessPage();
@@ -202,6 +209,16 @@ private:
     TfrxReportPage *m_page = nullptr; // the report page being run
     QHash<const TfrxReportPage *, TfrxBandTree> m_trees;
     QHash<TfrxBand *, BandState> m_bandState;
+    // Per band: its views in page order and each one's shift children (nullptr: the band).
+    struct ShiftTree {
+        QList<TfrxComponent *> Objects;
+        QHash<TfrxComponent *, QList<TfrxComponent *>> Children;
+    };
+    QHash<TfrxBand *, ShiftTree> m_shiftTrees;
+    // Objects a subreport printed on its parent added to a band for one output.
+    QHash<TfrxBand *, QList<TfrxComponent *>> m_addedObjects;
+    // Horizontal bands that hold objects of vertical bands.
+    QSet<TfrxBand *> m_hasVerticalBands;
     QList<HeaderItem> m_headerList;
     TfrxBand *m_lastBandOnPage = nullptr;
     TfrxBand *m_startNewPageBand = nullptr;

@@ -1,13 +1,17 @@
 // Where bands land: the printable area, page start and end, free space, breaks to a new
 // page or column, keep blocks, and band heights.
+#include "base/formatsettings.h"
+#include "base/textformat.h"
 #include "report/engine/aggregates.h"
 #include "report/engine/engine.h"
 #include "report/engine/outline.h"
 #include "report/engine/previewpages.h"
 #include "report/model/memo.h"
 #include "report/model/pages.h"
+#include "report/model/views.h"
 #include "report/model/report.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tw {
@@ -273,7 +277,6 @@ void TfrxEngine::showPageFooter(TfrxBand *band)
     Aggregates().Reset(footer);
 }
 
-void TfrxEngine::finishEndlessPage() {}
 
 // ---------------------------------------------------------------------------------------
 // Breaks
@@ -282,10 +285,14 @@ bool TfrxEngine::fitBand(TfrxBand *band)
 {
     if (m_outputTo || FreeSpace() >= band->Height())
         return false;
-    // A band taller than a whole page runs off the page: breaking for it would not help.
+    auto *data = dynamic_cast<TfrxDataBand *>(band);
     const bool tallerThanPage = band->Height() > GetPageHeight() - FooterHeight();
-    if (tallerThanPage && CurY <= m_firstColumnY)
-        return false;
+    if ((band->AllowSplit() && !m_keeping) || (tallerThanPage && !m_hasVerticalBands.contains(band))) {
+        if (!band->AllowSplit() && data && state(band).LineThrough > 1 && !band->StartNewPage())
+            NewColumn();
+        endKeep(band);
+        return splitBand(band);
+    }
     if (!m_keeping) {
         bool forgot = false;
         for (TfrxComponent *c : band->Objects())
@@ -306,10 +313,176 @@ bool TfrxEngine::fitBand(TfrxBand *band)
     return false;
 }
 
+// Prints a band that does not fit in parts: what fits of each object goes on this page or
+// column, the rest on the next, until every object is out.
+bool TfrxEngine::splitBand(TfrxBand *band)
+{
+    TfrxReport *report = Report();
+    TfrxCustomPreviewPages *pages = PreviewPages();
+    QList<TfrxComponent *> all = band->Objects();
+    QList<TfrxComponent *> waiting;
+    for (TfrxComponent *c : all)
+        if (!dynamic_cast<TfrxSubreport *>(c))
+            waiting.append(c);
+    QHash<TfrxComponent *, double> remaining; // heights still to print
+    for (TfrxComponent *c : waiting) {
+        if (auto *s = dynamic_cast<TfrxStretcheable *>(c))
+            s->InitPart();
+        remaining.insert(c, c->Height());
+        c->SetParent(nullptr);
+    }
+    struct GiveBack {
+        TfrxBand *band;
+        QList<TfrxComponent *> &all;
+        ~GiveBack()
+        {
+            for (TfrxComponent *c : all) {
+                if (c->Parent() == band)
+                    c->SetParent(nullptr);
+                c->SetParent(band);
+            }
+        }
+    } giveBack{band, all};
+
+    const double bandHeight = band->Height();
+    const auto overlapsAcross = [](const TfrxComponent *a, const TfrxComponent *b) {
+        return a->Left() < b->Left() + b->Width() && b->Left() < a->Left() + a->Width();
+    };
+    double free = FreeSpace();
+    int emptyPasses = 0;
+    while (!waiting.isEmpty() && !report->Terminated) {
+        if (!report->EngineOptions()->EnableThreadSafe)
+            frxProcessMessages();
+        const double emptyPage = GetPageHeight() - FooterHeight() - HeaderHeight();
+        QList<TfrxComponent *> out;
+        QList<TfrxComponent *> parted; // printed a part, more to come
+        for (qsizetype i = 0; i < waiting.size(); ++i) {
+            TfrxComponent *c = waiting[i];
+            auto *s = dynamic_cast<TfrxStretcheable *>(c);
+            if (s && s->StretchMode() != TfrxStretchMode::smDontStretch) {
+                const double need = remaining.value(c);
+                if (c->Top() >= free)
+                    continue;
+                if (free >= c->Top() + need && !s->HasNextDataPart()) {
+                    s->SetHeight(need);
+                    out.append(c);
+                    continue;
+                }
+                s->SetHeight(free - c->Top());
+                const double unused = s->DrawPart();
+                const double printed = s->Height() - unused;
+                if (printed <= 0) {
+                    continue; // nothing fitted: the whole object waits for the next page
+                }
+                s->SetHeight(printed);
+                out.append(c);
+                if (s->HasNextDataPart()) {
+                    parted.append(c);
+                    remaining[c] = qMax(need - printed, 0.0);
+                }
+                continue;
+            }
+            if (c->Top() + c->Height() <= free || c->Height() > emptyPage) {
+                out.append(c);
+            } else if (c->Top() < free) {
+                // Moves below the cut with everything under it.
+                const double delta = free - c->Top();
+                for (TfrxComponent *o : waiting)
+                    if (o != c && o->Top() >= c->Top() + c->Height() - 1e-6 && overlapsAcross(o, c))
+                        o->SetTop(o->Top() + delta);
+                c->SetTop(free);
+            }
+        }
+        // Nothing fitted on a fresh page either: print the rest where it stands rather than
+        // break page after page.
+        if (out.isEmpty() && ++emptyPasses > 1) {
+            out = waiting;
+            parted.clear();
+        } else if (!out.isEmpty()) {
+            emptyPasses = 0;
+        }
+        for (TfrxComponent *c : out)
+            if (!parted.contains(c))
+                waiting.removeAll(c);
+
+        double height = 0;
+        for (TfrxComponent *c : out)
+            height = qMax(height, c->Top() + c->Height());
+        const bool last = waiting.isEmpty();
+        if (last) {
+            height = qMax(height, qMin(bandHeight, free));
+            for (TfrxComponent *c : out) {
+                auto *v = dynamic_cast<TfrxView *>(c);
+                auto *s = dynamic_cast<TfrxStretcheable *>(c);
+                if ((v && v->Align() == TfrxAlign::baBottom) || (s && s->StretchMode() == TfrxStretchMode::smMaxHeight))
+                    c->SetHeight(height - c->Top());
+            }
+        }
+        for (TfrxComponent *c : out)
+            c->SetParent(band);
+        band->SetHeight(height);
+        band->SetLeft(CurX);
+        band->SetTop(CurY);
+        state(band).OutputTop = CurY;
+        pages->AddObject(band);
+        CurY += height;
+        for (TfrxComponent *c : out)
+            c->SetParent(nullptr);
+        if (last)
+            break;
+        NewColumn();
+        for (TfrxComponent *c : waiting) {
+            c->SetTop(qMax(c->Top() - free, 0.0));
+            if (dynamic_cast<TfrxStretcheable *>(c))
+                c->SetHeight(remaining.value(c));
+        }
+        free = FreeSpace();
+    }
+    band->SetHeight(bandHeight);
+    return true;
+}
+
 void TfrxEngine::NewColumn()
 {
-    // Page columns are laid out by the page layout; every break here is a new page.
-    NewPage();
+    if (!m_page || CurColumn >= m_page->Columns()) {
+        NewPage();
+        return;
+    }
+    TfrxCustomPreviewPages *pages = PreviewPages();
+    const bool moving = m_keeping;
+    if (moving) {
+        pages->CutObjects(m_keepPosition);
+        CurY = pages->GetLastY(CurX);
+    }
+    if (TfrxBand *cf = pageBand(&TfrxColumnFooter::staticClassInfo()))
+        ShowBand(cf);
+
+    ++CurColumn;
+    const double offset = columnPosition(CurColumn);
+    CurY = m_firstColumnY;
+    const QList<HeaderItem> list = m_headerList;
+    for (const HeaderItem &item : list) {
+        TfrxBand *b = item.Band;
+        if (!b || as<TfrxPageHeader>(b) || b == m_lastBandOnPage || item.IsInKeepList)
+            continue;
+        BandState &st = state(b);
+        st.Overflow = true;
+        const double x = CurX;
+        CurX = item.Left + offset;
+        ShowBand(b);
+        CurX = x;
+        st.Overflow = false;
+    }
+    CurX = m_pageCurX + offset;
+
+    if (moving) {
+        const double newTop = CurY;
+        pages->PasteObjects(CurX, newTop);
+        pages->Outline()->ShiftItems(m_keepOutline, int(std::lround(newTop)));
+        pages->ShiftAnchors(m_keepAnchor, int(std::lround(newTop)));
+        CurY = pages->GetLastY(CurX);
+    }
+    BreakAllKeep();
 }
 
 void TfrxEngine::NewPage()
@@ -336,6 +509,7 @@ void TfrxEngine::NewPage()
     EndPage();
     finishEndlessPage();
     addPage();
+    m_lastBandOnPage = nullptr;
 
     if (moving) {
         const double newTop = CurY;
@@ -392,24 +566,264 @@ void TfrxEngine::BreakAllKeep()
 // ---------------------------------------------------------------------------------------
 // Heights
 
-void TfrxEngine::stretchBand(TfrxBand *band)
+// Which objects move with which: every object that lies wholly below another and overlaps
+// it across is its shift child, unless an object between the two overlaps both. Objects
+// are in page order (their tops as "%9.2f" texts), after a one-pixel line just above the
+// band whose children are the band's own.
+void TfrxEngine::buildShiftTree(TfrxBand *band)
 {
-    if (!band->Stretched())
-        return;
-    double bottom = 0;
+    ShiftTree &tree = m_shiftTrees[band];
+    tree.Objects.clear();
+    tree.Children.clear();
+    struct Node {
+        TfrxComponent *obj;
+        double left, top, right, bottom;
+        QString key;
+    };
+    const FormatSettings &fs = FormatSettings::current();
+    QList<Node> nodes;
     for (TfrxComponent *c : band->Objects())
-        bottom = qMax(bottom, c->Top() + c->Height());
-    band->SetHeight(bottom);
+        if (dynamic_cast<TfrxView *>(c))
+            nodes.append({c, c->Left(), c->Top(), c->Left() + c->Width(), c->Top() + c->Height(),
+                          tw::format(QStringLiteral("%9.2f"), {Variant(c->Top())}, fs)});
+    std::stable_sort(nodes.begin(), nodes.end(), [](const Node &a, const Node &b) { return a.key < b.key; });
+    nodes.prepend({nullptr, 0, -2, band->Width(), -1, QString()});
+
+    const auto across = [](const Node &a, const Node &b) { return a.left < b.right && b.left < a.right; };
+    const auto below = [](const Node &upper, const Node &lower) { return lower.top >= upper.bottom; };
+    for (qsizetype i = 0; i < nodes.size(); ++i) {
+        QList<TfrxComponent *> children;
+        for (qsizetype j = i + 1; j < nodes.size(); ++j) {
+            if (!below(nodes[i], nodes[j]) || !across(nodes[i], nodes[j]))
+                continue;
+            bool screened = false;
+            for (qsizetype k = i + 1; k < j && !screened; ++k)
+                screened = below(nodes[i], nodes[k]) && below(nodes[k], nodes[j]) && across(nodes[k], nodes[i])
+                    && across(nodes[k], nodes[j]);
+            if (!screened)
+                children.append(nodes[j].obj);
+        }
+        tree.Children.insert(nodes[i].obj, children);
+        if (nodes[i].obj)
+            tree.Objects.append(nodes[i].obj);
+    }
 }
 
-void TfrxEngine::runSubreports(TfrxBand *) {}
+void TfrxEngine::stretchBand(TfrxBand *band)
+{
+    if (band->Visible()) {
+        if (!m_shiftTrees.contains(band))
+            buildShiftTree(band);
+        const ShiftTree &tree = m_shiftTrees[band];
+
+        // Objects grow to their content, never shrink.
+        QHash<TfrxComponent *, double> grown;
+        bool any = false;
+        for (TfrxComponent *c : band->Objects()) {
+            auto *s = dynamic_cast<TfrxStretcheable *>(c);
+            if (!s || !s->Visible() || s->StretchMode() == TfrxStretchMode::smDontStretch)
+                continue;
+            const double h = s->CalcHeight();
+            if (h > s->Height()) {
+                grown.insert(c, h - s->Height());
+                s->SetHeight(h);
+                any = true;
+            }
+        }
+
+        // Shifting walks the tree in page order, so every object's parents are done before
+        // it. An object below several that grew moves by the largest amount, once.
+        if (any) {
+            QHash<TfrxComponent *, double> push;     // the largest amount handed to each
+            QHash<TfrxComponent *, double> floorTop; // the lowest bottom of its parents
+            for (TfrxComponent *k : tree.Objects) {
+                auto *view = static_cast<TfrxView *>(k);
+                const double x = push.value(k);
+                const double amount = grown.value(k);
+                double handed = 0;
+                switch (view->ShiftMode()) {
+                case TfrxShiftMode::smAlways:
+                    k->SetTop(k->Top() + x);
+                    handed = x + amount;
+                    break;
+                case TfrxShiftMode::smWhenOverlapped: {
+                    const double oldTop = k->Top();
+                    if (floorTop.contains(k) && floorTop[k] > oldTop)
+                        k->SetTop(floorTop[k]);
+                    handed = (k->Top() - oldTop) + amount;
+                    break;
+                }
+                case TfrxShiftMode::smDontShift:
+                    handed = x + amount;
+                    break;
+                }
+                const double bottom = k->Top() + k->Height();
+                for (TfrxComponent *child : tree.Children.value(k)) {
+                    push[child] = qMax(push.value(child), handed);
+                    floorTop[child] = qMax(floorTop.value(child, -1e300), bottom);
+                }
+            }
+        }
+    }
+
+    runSubreportsOnParent(band);
+
+    if (band->Stretched()) {
+        double bottom = 0;
+        for (TfrxComponent *c : band->Objects())
+            bottom = qMax(bottom, c->Top() + c->Height());
+        band->SetHeight(bottom);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Subreports
+
+namespace {
+
+QList<TfrxSubreport *> subreportsOf(TfrxBand *band, bool onParent)
+{
+    QList<TfrxSubreport *> out;
+    for (TfrxComponent *c : band->Objects())
+        if (auto *sub = dynamic_cast<TfrxSubreport *>(c); sub && sub->Visible() && sub->Page()
+            && sub->PrintOnParent() == onParent)
+            out.append(sub);
+    return out;
+}
+
+} // namespace
+
+double TfrxEngine::columnPosition(int column) const
+{
+    if (!m_page || column <= 1)
+        return 0;
+    const QStringList &positions = m_page->ColumnPositions();
+    if (column - 1 < positions.size()) {
+        bool ok = false;
+        const double mm = QString(positions[column - 1]).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        if (ok)
+            return mm * fr01cm;
+    }
+    return (column - 1) * m_page->ColumnWidth() * fr01cm;
+}
+
+// Each subreport starts where the band was output; the run goes on from the furthest point
+// any of them (or the band itself) reached.
+void TfrxEngine::runSubreports(TfrxBand *band)
+{
+    const QList<TfrxSubreport *> subs = subreportsOf(band, false);
+    if (subs.isEmpty())
+        return;
+    TfrxCustomPreviewPages *pages = PreviewPages();
+    struct Point {
+        int page;
+        int column;
+        double y;
+        bool after(const Point &o) const
+        {
+            if (page != o.page)
+                return page > o.page;
+            if (column != o.column)
+                return column > o.column;
+            return y > o.y;
+        }
+    };
+    const Point start{pages->CurPage, CurColumn, CurY};
+    Point best = start;
+    const double bandTop = state(band).OutputTop;
+    const double savedCurX = CurX, savedPageCurX = m_pageCurX;
+    TfrxBand *savedBand = CurBand();
+    for (TfrxSubreport *sub : subs) {
+        pages->CurPage = start.page;
+        CurColumn = start.column;
+        CurX = savedCurX + sub->Left();
+        m_pageCurX = savedPageCurX + sub->Left();
+        CurY = bandTop + sub->Top();
+        runDataBands(m_trees.value(sub->Page()).SubBands);
+        const Point reached{pages->CurPage, CurColumn, CurY};
+        if (reached.after(best))
+            best = reached;
+    }
+    pages->CurPage = best.page;
+    CurColumn = best.column;
+    CurY = best.y;
+    m_pageCurX = savedPageCurX;
+    CurX = savedPageCurX + (best.column > 1 ? columnPosition(best.column) : 0);
+    SetCurBand(savedBand);
+}
+
+// A subreport printed on its parent band: its bands are collected in a target band and
+// their objects become the parent's own for this output, at their absolute positions.
+void TfrxEngine::runSubreportsOnParent(TfrxBand *band)
+{
+    const QList<TfrxSubreport *> subs = subreportsOf(band, true);
+    if (subs.isEmpty())
+        return;
+    TfrxReport *report = Report();
+    TfrxBand *savedBand = CurBand();
+    const QString savedObject = report->CurObject;
+    const double savedX = CurX, savedY = CurY;
+    TfrxBand *savedTarget = m_outputTo;
+    for (TfrxSubreport *sub : subs) {
+        auto target = std::make_unique<TfrxNullBand>();
+        m_outputTo = target.get();
+        CurX = 0;
+        CurY = 0;
+        runDataBands(m_trees.value(sub->Page()).SubBands);
+        m_outputTo = savedTarget;
+        for (TfrxComponent *copy : QList<TfrxComponent *>(target->Objects())) {
+            for (TfrxComponent *obj : QList<TfrxComponent *>(copy->Objects())) {
+                obj->SetParent(band);
+                obj->SetLeft(sub->Left() + copy->Left() + obj->Left());
+                obj->SetTop(sub->Top() + copy->Top() + obj->Top());
+                if (auto *s = dynamic_cast<TfrxStretcheable *>(obj))
+                    s->SetStretchMode(TfrxStretchMode::smDontStretch);
+                m_addedObjects[band].append(obj);
+            }
+        }
+    }
+    m_outputTo = savedTarget;
+    CurX = savedX;
+    CurY = savedY;
+    SetCurBand(savedBand);
+    report->CurObject = savedObject;
+}
 
 void TfrxEngine::outputToTarget(TfrxBand *band)
 {
-    PreviewPages()->AddObject(band);
+    TfrxComponent *copy = band->classInfo()->factory ? dynamic_cast<TfrxComponent *>(band->classInfo()->create(nullptr, nullptr))
+                                                     : nullptr;
+    if (!copy)
+        return;
+    copy->AssignAll(band);
+    copy->SetLeft(CurX);
+    copy->SetTop(CurY);
+    copy->SetParent(m_outputTo);
 }
 
-void TfrxEngine::dropAddedObjects(TfrxBand *) {}
+void TfrxEngine::dropAddedObjects(TfrxBand *band)
+{
+    const auto it = m_addedObjects.find(band);
+    if (it == m_addedObjects.end())
+        return;
+    const QList<TfrxComponent *> added = *it;
+    m_addedObjects.erase(it);
+    qDeleteAll(added);
+}
+
+// ---------------------------------------------------------------------------------------
+// Endless pages
+
+void TfrxEngine::finishEndlessPage()
+{
+    if (!m_page || !m_page->EndlessHeight())
+        return;
+    auto *pages = dynamic_cast<TfrxPreviewPages *>(PreviewPages());
+    if (!pages)
+        return;
+    const double height = FooterHeight() + CurY + (m_page->TopMargin() + m_page->BottomMargin()) * fr01cm;
+    pages->UpdatePageDimensions(m_page, m_page->PaperWidth() * fr01cm, height);
+}
 
 // ---------------------------------------------------------------------------------------
 // Multi-column data bands
@@ -425,8 +839,10 @@ void TfrxEngine::beginBandColumns(TfrxDataBand *band)
 void TfrxEngine::rememberColumnStart(TfrxDataBand *band)
 {
     BandState &st = state(band);
-    if (band->Columns() > 1 && st.Column == 1)
+    if (band->Columns() > 1 && st.Column == 1) {
         st.RowY = CurY;
+        st.RowPosition = PreviewPages()->GetCurPosition();
+    }
 }
 
 void TfrxEngine::advanceBandColumn(TfrxDataBand *band)
@@ -438,10 +854,28 @@ void TfrxEngine::advanceBandColumn(TfrxDataBand *band)
     if (st.Column < band->Columns()) {
         CurY = st.RowY;
         ++st.Column;
-    } else {
-        CurY = st.MaxY;
-        st.Column = 1;
+        return;
     }
+    CurY = st.MaxY;
+    st.Column = 1;
+    if (m_page && m_page->EndlessHeight())
+        return;
+    // The row set ran below the printable area: it moves to the next column or page.
+    if (CurY > GetPageHeight() - FooterHeight() + 1e-6 && st.RowY > m_firstColumnY + 1e-6) {
+        if (m_keeping) {
+            NewColumn();
+        } else {
+            TfrxCustomPreviewPages *pages = PreviewPages();
+            pages->CutObjects(st.RowPosition);
+            const double rowHeight = CurY - st.RowY;
+            NewColumn();
+            const double top = CurY;
+            pages->PasteObjects(CurX, top);
+            CurY = top + rowHeight;
+        }
+    }
+    st.MaxY = CurY;
+    st.RowY = CurY;
 }
 
 void TfrxEngine::endBandColumns(TfrxDataBand *band)

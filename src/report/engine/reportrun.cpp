@@ -223,6 +223,8 @@ bool TfrxEngine::initialize()
     m_isFirstBand = true;
     m_headerList.clear();
     m_bandState.clear();
+    m_shiftTrees.clear();
+    m_hasVerticalBands.clear();
     m_masterRows.clear();
     m_trees.clear();
     Aggregates().Clear();
@@ -271,6 +273,11 @@ void TfrxEngine::finalize()
             e->Aggregates().Clear();
             e->m_trees.clear();
             e->m_bandState.clear();
+            e->m_shiftTrees.clear();
+            for (const auto &added : std::as_const(e->m_addedObjects))
+                qDeleteAll(added);
+            e->m_addedObjects.clear();
+            e->m_hasVerticalBands.clear();
             e->m_headerList.clear();
             e->m_page = nullptr;
             e->m_keepBand = nullptr;
@@ -287,10 +294,12 @@ void TfrxEngine::preparePage(TfrxReportPage *page, bool vertical)
 {
     page->AlignChildren();
     for (TfrxComponent *c : page->Objects()) {
-        auto *band = dynamic_cast<TfrxDataBand *>(c);
-        if (!band || band->Vertical() != vertical)
+        auto *b = dynamic_cast<TfrxBand *>(c);
+        if (!b || b->Vertical() != vertical)
             continue;
-        if (!band->DataSet() && band->RowCount() > 0 && band->VirtualDataSet())
+        buildShiftTree(b);
+        auto *band = dynamic_cast<TfrxDataBand *>(b);
+        if (band && !band->DataSet() && band->RowCount() > 0 && band->VirtualDataSet())
             band->VirtualDataSet()->Initialize();
     }
     TfrxBandTree tree = buildBandTree(page, vertical);
