@@ -733,6 +733,9 @@ void TfrxEngine::runSubreports(TfrxBand *band)
     const double bandTop = state(band).OutputTop;
     const double savedCurX = CurX, savedPageCurX = m_pageCurX;
     TfrxBand *savedBand = CurBand();
+    // A title replayed at the top of a page may hold a subreport: its rows are new output.
+    const bool savedFromAddPage = m_callFromAddPage;
+    m_callFromAddPage = false;
     for (TfrxSubreport *sub : subs) {
         pages->CurPage = start.page;
         CurColumn = start.column;
@@ -750,6 +753,7 @@ void TfrxEngine::runSubreports(TfrxBand *band)
     m_pageCurX = savedPageCurX;
     CurX = savedPageCurX + (best.column > 1 ? columnPosition(best.column) : 0);
     SetCurBand(savedBand);
+    m_callFromAddPage = savedFromAddPage;
 }
 
 // A subreport printed on its parent band: its bands are collected in a target band and
@@ -764,6 +768,8 @@ void TfrxEngine::runSubreportsOnParent(TfrxBand *band)
     const QString savedObject = report->CurObject;
     const double savedX = CurX, savedY = CurY;
     TfrxBand *savedTarget = m_outputTo;
+    const bool savedFromAddPage = m_callFromAddPage;
+    m_callFromAddPage = false;
     for (TfrxSubreport *sub : subs) {
         auto target = std::make_unique<TfrxNullBand>();
         m_outputTo = target.get();
@@ -783,6 +789,7 @@ void TfrxEngine::runSubreportsOnParent(TfrxBand *band)
         }
     }
     m_outputTo = savedTarget;
+    m_callFromAddPage = savedFromAddPage;
     CurX = savedX;
     CurY = savedY;
     SetCurBand(savedBand);

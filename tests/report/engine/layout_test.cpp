@@ -1,0 +1,270 @@
+// Where bands land: page footers, breaks with and without reprinted headers, keep blocks,
+// stretching and shifting, pages continued and subreports.
+#include "enginetestutil.h"
+
+#include "report/engine/engine.h"
+#include "report/model/views.h"
+
+#include <gtest/gtest.h>
+
+using namespace tw;
+using namespace tw::test;
+
+namespace {
+
+// A view whose content needs a given height.
+class GrowingView : public TfrxStretcheable {
+    TW_OBJECT(GrowingView)
+    using TfrxStretcheable::TfrxStretcheable;
+    double Needed = 0;
+    double CalcHeight() override { return Needed; }
+};
+
+} // namespace
+
+TW_DEFINE_CLASS(GrowingView, &TfrxStretcheable::staticClassInfo()) {}
+
+namespace {
+
+QString memo(const QString &name, const QString &text, double top = 0, const QString &extra = QString())
+{
+    return QStringLiteral("<TfrxMemoView Name=\"%1\" Left=\"0\" Top=\"%2\" Width=\"300\" Height=\"18\" Text=\"%3\" %4/>")
+        .arg(name)
+        .arg(top)
+        .arg(attr(text), extra);
+}
+
+QString band(const QString &cls, const QString &name, double top, const QString &attrs, const QString &children = {},
+             double height = 20)
+{
+    return QStringLiteral("<%1 Name=\"%2\" Left=\"0\" Top=\"%3\" Width=\"700\" Height=\"%4\" %5>%6</%1>")
+        .arg(cls, name)
+        .arg(top)
+        .arg(height)
+        .arg(attrs, children);
+}
+
+QString page(const QString &name, const QString &bands, const QString &attrs = {})
+{
+    return QStringLiteral("<TfrxReportPage Name=\"%1\" PaperWidth=\"210\" PaperHeight=\"297\" PaperSize=\"9\" "
+                          "LeftMargin=\"10\" RightMargin=\"10\" TopMargin=\"10\" BottomMargin=\"10\" %2>%3</TfrxReportPage>")
+        .arg(name, attrs, bands);
+}
+
+QString report(const QStringList &datasets, const QString &pages)
+{
+    QString items;
+    for (const QString &d : datasets)
+        items += QStringLiteral("<item DataSet=\"%1\" DataSetName=\"%1\"/>").arg(d);
+    return QStringLiteral("<TfrxReport Version=\"4.14\" ScriptLanguage=\"RavidiReduva\"><Datasets>%1</Datasets>"
+                          "<TfrxDataPage Name=\"Data\" Height=\"1000\" Width=\"1000\"/>%2</TfrxReport>")
+        .arg(items, pages);
+}
+
+constexpr double printable = (297 - 20) * fr01cm; // 1046.93 px
+
+QList<RowTable::Row> numbers(int n)
+{
+    QList<RowTable::Row> rows;
+    for (int i = 1; i <= n; ++i)
+        rows << RowTable::Row{Variant(i)};
+    return rows;
+}
+
+class Layout : public ::testing::Test {
+protected:
+    // Band name and top of every band on the prepared page.
+    QList<QPair<QString, double>> tops(int pageIndex)
+    {
+        QList<QPair<QString, double>> out;
+        if (TfrxPage *p = host.report->PreviewPages()->GetPage(pageIndex))
+            for (TfrxComponent *c : p->Objects())
+                out.append({c->Name(), c->Top()});
+        return out;
+    }
+    EngineHost host;
+};
+
+TEST_F(Layout, PageFooterSitsAtTheBottomOnThePagesItsFlagsAllow)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, numbers(120));
+    struct Case {
+        const char *flags;
+        QStringList footerPages;
+    } cases[] = {{"", {"1", "2", "3"}},
+                 {"PrintOnFirstPage=\"False\"", {"2", "3"}},
+                 {"PrintOnLastPage=\"False\"", {"1", "2"}}};
+    for (const Case &c : cases) {
+        host.load(report({QStringLiteral("T")},
+                         page(QStringLiteral("Page1"),
+                              band("TfrxMasterData", "MasterData1", 60, "DataSetName=\"T\"", memo("M1", "[<T.\"v\">]"))
+                                  + band("TfrxPageFooter", "PageFooter1", 200, QString::fromLatin1(c.flags),
+                                         memo("M2", "[Page#]"), 40))));
+        ASSERT_EQ(host.prepare(), QString());
+        ASSERT_EQ(host.report->PreviewPages()->Count(), 3);
+        QStringList footerPages;
+        for (int i = 0; i < 3; ++i)
+            for (const auto &[name, top] : tops(i))
+                if (name == QLatin1String("PageFooter1")) {
+                    footerPages << QString::number(i + 1);
+                    EXPECT_NEAR(top, printable - 40, 0.01);
+                }
+        EXPECT_EQ(footerPages, c.footerPages) << c.flags;
+        // Rows never run into the footer's space, even where the footer is not printed.
+        for (const auto &[name, top] : tops(0))
+            if (name == QLatin1String("MasterData1"))
+                EXPECT_LE(top + 20, printable - 40 + 1e-6);
+    }
+}
+
+TEST_F(Layout, ARowThatDoesNotFitMovesOnAndItsHeaderFollowsOnlyWhenAsked)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, numbers(60));
+    for (bool reprint : {false, true}) {
+        host.load(report({QStringLiteral("T")},
+                         page(QStringLiteral("Page1"),
+                              band("TfrxHeader", "Header1", 20,
+                                   QStringLiteral("ReprintOnNewPage=\"%1\"").arg(reprint ? "True" : "False"), memo("M0", "head"))
+                                  + band("TfrxMasterData", "MasterData1", 60, "DataSetName=\"T\"", memo("M1", "[<T.\"v\">]")))));
+        ASSERT_EQ(host.prepare(), QString());
+        const QStringList out = host.output();
+        // 1046.93 px: the header and 51 rows on the first page.
+        ASSERT_TRUE(out.size() > 53);
+        EXPECT_EQ(out[0], "1: Header1 head");
+        EXPECT_EQ(out[51], "1: MasterData1 51");
+        EXPECT_EQ(out[52], reprint ? QStringLiteral("2: Header1 head") : QStringLiteral("2: MasterData1 52"));
+        EXPECT_EQ(out.count(QStringLiteral("2: Header1 head")), reprint ? 1 : 0);
+        EXPECT_EQ(out.size(), 61 + (reprint ? 1 : 0));
+    }
+}
+
+// Groups of 10 rows of 20 px under a 20 px header: the third group would straddle the
+// first page's end and moves whole, with its outline item.
+TEST_F(Layout, KeepTogetherMovesAGroupWithItsOutline)
+{
+    QList<RowTable::Row> rows;
+    for (int i = 0; i < 60; ++i)
+        rows << RowTable::Row{Variant(i / 10 + 1), Variant(i + 1)};
+    host.table(QStringLiteral("T"), {QStringLiteral("g"), QStringLiteral("v")}, rows);
+    host.load(report({QStringLiteral("T")},
+                     page(QStringLiteral("Page1"),
+                          band("TfrxGroupHeader", "GroupHeader1", 20,
+                               "Condition=\"T.&#34;g&#34;\" KeepTogether=\"True\" OutlineText=\"&#39;group &#39; + IntToStr(&#60;T.&#34;g&#34;&#62;)\"",
+                               memo("M0", "group [<T.\"g\">]"))
+                              + band("TfrxMasterData", "MasterData1", 60, "DataSetName=\"T\"", memo("M1", "[<T.\"v\">]"))
+                              + band("TfrxGroupFooter", "GroupFooter1", 100, {}, memo("M2", "end [<T.\"g\">]"),
+                                     100))));
+    ASSERT_EQ(host.prepare(), QString());
+    const QStringList out = host.output();
+    // A group takes 20 + 200 + 100 = 320 px: three fit into 1046.93, the fourth moves.
+    const qsizetype g4 = out.indexOf(QStringLiteral("2: GroupHeader1 group 4"));
+    ASSERT_GE(g4, 0) << out.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(out[g4 - 1], "1: GroupFooter1 end 3");
+    EXPECT_EQ(out.count(QStringLiteral("1: GroupHeader1 group 4")), 0);
+    EXPECT_EQ(out.filter(QStringLiteral("MasterData1")).size(), 60);
+    const QByteArray xml = host.prepared();
+    EXPECT_TRUE(xml.contains("<item text=\"group 4\" page=\"1\" top=\"0\"")) << xml.toStdString();
+    EXPECT_TRUE(xml.contains("<item text=\"group 3\" page=\"0\" top=\"640\"")) << xml.toStdString();
+}
+
+TEST_F(Layout, PrintOnPreviousPageContinuesBelowTheLastBand)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, numbers(3));
+    host.load(report({QStringLiteral("T")},
+                     page(QStringLiteral("Page1"),
+                          band("TfrxMasterData", "MasterData1", 60, "DataSetName=\"T\"", memo("M1", "[<T.\"v\">]")))
+                         + page(QStringLiteral("Page2"), band("TfrxReportTitle", "ReportTitle2", 0, {}, memo("M2", "second")),
+                                "PrintOnPreviousPage=\"True\"")));
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_EQ(host.report->PreviewPages()->Count(), 1);
+    EXPECT_EQ(host.output(), QStringList({"1: MasterData1 1", "1: MasterData1 2", "1: MasterData1 3", "1: ReportTitle2 second"}));
+    EXPECT_NEAR(tops(0).last().second, 60, 0.01);
+}
+
+// A view that grows by 30 px pushes what lies below it: smAlways objects by the growth,
+// smWhenOverlapped ones only when they would be overlapped, smDontShift ones not at all.
+TEST_F(Layout, StretchingShiftsTheObjectsBelow)
+{
+    host.load(report({}, page(QStringLiteral("Page1"),
+                              band("TfrxReportTitle", "ReportTitle1", 0, "Stretched=\"True\"",
+                                   memo("Below", "a", 30) + memo("Fixed", "b", 60, "ShiftMode=\"smDontShift\"")
+                                       + memo("Aside", "c", 30, "Left=\"400\"")
+                                       + memo("Overlapped", "d", 70, "ShiftMode=\"smWhenOverlapped\" Left=\"0\""),
+                                   100))));
+    auto *title = dynamic_cast<TfrxBand *>(host.report->FindObject(QStringLiteral("ReportTitle1")));
+    ASSERT_NE(title, nullptr);
+    auto *grow = new GrowingView(title);
+    grow->SetName(QStringLiteral("Grow"));
+    grow->SetBounds(0, 0, 300, 20);
+    grow->SetStretchMode(TfrxStretchMode::smActualHeight);
+    grow->Needed = 50;
+    // Memos keep their height: only Grow changes.
+    ASSERT_EQ(host.prepare(), QString());
+    TfrxPage *p = host.report->PreviewPages()->GetPage(0);
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(p->Objects().size(), 1);
+    QHash<QString, double> top;
+    for (TfrxComponent *c : p->Objects().first()->Objects())
+        top[c->Name()] = c->Top();
+    EXPECT_EQ(top.value(QStringLiteral("Below")), 60);      // 30 + 30
+    EXPECT_EQ(top.value(QStringLiteral("Fixed")), 60);      // stays
+    EXPECT_EQ(top.value(QStringLiteral("Aside")), 30);      // not under the grown view
+    EXPECT_EQ(top.value(QStringLiteral("Overlapped")), 78); // moved below "Below" (60 + 18)
+    // Stretched: the band ends at its lowest object (78 + 18).
+    EXPECT_EQ(p->Objects().first()->Height(), 96);
+    // The template is as it was.
+    EXPECT_EQ(host.report->FindObject(QStringLiteral("Below"))->Top(), 30);
+
+    grow = dynamic_cast<GrowingView *>(host.report->FindObject(QStringLiteral("Grow")));
+    EXPECT_EQ(grow, nullptr); // the run's objects are the reloaded template's
+}
+
+TEST_F(Layout, AStretchedBandShrinksToItsObjects)
+{
+    host.load(report({}, page(QStringLiteral("Page1"),
+                              band("TfrxReportTitle", "ReportTitle1", 0, "Stretched=\"True\"", memo("M1", "a", 10), 100)
+                                  + band("TfrxReportSummary", "ReportSummary1", 200, {}, memo("M2", "b")))));
+    ASSERT_EQ(host.prepare(), QString());
+    const auto t = tops(0);
+    ASSERT_EQ(t.size(), 2);
+    EXPECT_EQ(t[1].second, 28); // summary right below the 10 + 18 px title
+}
+
+TEST_F(Layout, ASubreportRunsItsPageInPlaceAndTheBandsGoOnBelowIt)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, numbers(3));
+    host.load(report({QStringLiteral("T")},
+                     page(QStringLiteral("Page1"),
+                          band("TfrxReportTitle", "ReportTitle1", 0, {},
+                               QStringLiteral("<TfrxSubreport Name=\"Subreport1\" Left=\"0\" Top=\"20\" Width=\"300\" Height=\"20\" Page=\"Page2\"/>"),
+                               40)
+                              + band("TfrxReportSummary", "ReportSummary1", 200, {}, memo("M9", "after")))
+                         + page(QStringLiteral("Page2"),
+                                band("TfrxMasterData", "MasterData2", 40, "DataSetName=\"T\"", memo("M1", "sub [<T.\"v\">]")))));
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 ", "1: MasterData2 sub 1", "1: MasterData2 sub 2",
+                                          "1: MasterData2 sub 3", "1: ReportSummary1 after"}));
+    const auto t = tops(0);
+    ASSERT_EQ(t.size(), 5);
+    EXPECT_EQ(t[1].second, 20);
+    EXPECT_EQ(t[4].second, 80);
+}
+
+TEST_F(Layout, PageColumnsFillLeftToRight)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, numbers(60));
+    host.load(report({QStringLiteral("T")},
+                     page(QStringLiteral("Page1"),
+                          band("TfrxMasterData", "MasterData1", 60, "DataSetName=\"T\"", memo("M1", "[<T.\"v\">]")),
+                          "Columns=\"2\" ColumnWidth=\"95\" ColumnPositions.Text=\"0&#13;&#10;95&#13;&#10;\"")));
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_EQ(host.report->PreviewPages()->Count(), 1);
+    TfrxPage *p = host.report->PreviewPages()->GetPage(0);
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(p->Objects().size(), 60);
+    EXPECT_EQ(p->Objects()[51]->Left(), 0);
+    EXPECT_NEAR(p->Objects()[52]->Left(), 95 * fr01cm, 0.01);
+    EXPECT_EQ(p->Objects()[52]->Top(), 0);
+}
+
+} // namespace
