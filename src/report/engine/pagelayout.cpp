@@ -206,7 +206,10 @@ void TfrxEngine::showHeaderList()
                 st.Overflow = false;
             }
         } reset{this, st, x};
+        // A page header's child that does not fit stays on this page.
+        m_callFromPHeader = as<TfrxPageHeader>(b) != nullptr;
         ShowBand(b);
+        m_callFromPHeader = false;
         if (as<TfrxPageHeader>(b))
             m_firstColumnY = state(b).StretchedHeight;
         if (as<TfrxReportTitle>(b)) {

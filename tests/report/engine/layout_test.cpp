@@ -268,3 +268,70 @@ TEST_F(Layout, PageColumnsFillLeftToRight)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Layout, AMultiColumnBandFillsItsColumnsRowByRow)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, numbers(5));
+    host.load(report({QStringLiteral("T")},
+                     page(QStringLiteral("Page1"),
+                          band("TfrxMasterData", "MasterData1", 60, "DataSetName=\"T\" Columns=\"2\" ColumnWidth=\"200\" ColumnGap=\"10\"",
+                               memo("M1", "[<T.\"v\">]"))
+                              + band("TfrxReportSummary", "ReportSummary1", 200, {}, memo("M2", "end")))));
+    ASSERT_EQ(host.prepare(), QString());
+    QList<QPair<double, double>> at;
+    TfrxPage *p = host.report->PreviewPages()->GetPage(0);
+    ASSERT_NE(p, nullptr);
+    for (TfrxComponent *c : p->Objects())
+        at.append({c->Left(), c->Top()});
+    EXPECT_EQ(at, (QList<QPair<double, double>>{{0, 0}, {210, 0}, {0, 20}, {210, 20}, {0, 40}, {0, 60}}));
+}
+
+// An endless page is as tall as what was printed on it.
+TEST_F(Layout, AnEndlessPageGrowsWithItsContent)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, numbers(200));
+    host.load(report({QStringLiteral("T")},
+                     page(QStringLiteral("Page1"),
+                          band("TfrxMasterData", "MasterData1", 60, "DataSetName=\"T\"", memo("M1", "[<T.\"v\">]"))
+                              + band("TfrxPageFooter", "PageFooter1", 200, {}, memo("M2", "foot"), 40),
+                          "EndlessHeight=\"True\"")));
+    ASSERT_EQ(host.prepare(), QString());
+    TfrxCustomPreviewPages *pages = host.report->PreviewPages();
+    ASSERT_EQ(pages->Count(), 1);
+    auto *p = dynamic_cast<TfrxReportPage *>(pages->GetPage(0));
+    ASSERT_NE(p, nullptr);
+    EXPECT_NEAR(p->PaperHeight(), (200 * 20 + 40) / fr01cm + 20, 0.01);
+    EXPECT_EQ(p->PaperSize(), DMPAPER_USER);
+    EXPECT_NEAR(tops(0).last().second, 200 * 20, 0.01); // the footer right below the rows
+}
+
+TEST_F(Layout, ASubreportOnItsParentBecomesPartOfTheBand)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, numbers(3));
+    host.load(report({QStringLiteral("T")},
+                     page(QStringLiteral("Page1"),
+                          band("TfrxReportTitle", "ReportTitle1", 0, "Stretched=\"True\"",
+                               memo("M0", "title")
+                                   + QStringLiteral("<TfrxSubreport Name=\"Subreport1\" Left=\"100\" Top=\"20\" Width=\"300\" "
+                                                    "Height=\"20\" Page=\"Page2\" PrintOnParent=\"True\"/>"),
+                               40)
+                              + band("TfrxReportSummary", "ReportSummary1", 200, {}, memo("M9", "after")))
+                         + page(QStringLiteral("Page2"),
+                                band("TfrxMasterData", "MasterData2", 40, "DataSetName=\"T\"", memo("M1", "sub [<T.\"v\">]")))));
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 title|sub 1|sub 2|sub 3", "1: ReportSummary1 after"}));
+    TfrxPage *p = host.report->PreviewPages()->GetPage(0);
+    ASSERT_NE(p, nullptr);
+    const TfrxComponent *title = p->Objects().first();
+    ASSERT_EQ(title->Objects().size(), 4);
+    EXPECT_EQ(title->Objects()[3]->Left(), 100);
+    EXPECT_EQ(title->Objects()[3]->Top(), 60);
+    EXPECT_EQ(title->Height(), 78);
+    EXPECT_EQ(tops(0).last().second, 78);
+    // The added objects were the run's own.
+    EXPECT_EQ(host.report->FindObject(QStringLiteral("ReportTitle1"))->Objects().size(), 2);
+}
+
+} // namespace
