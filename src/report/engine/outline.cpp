@@ -7,6 +7,8 @@
 
 namespace tw {
 
+TW_DEFINE_CLASS(TfrxOutline, nullptr) {}
+
 TfrxXMLItem *TfrxOutline::Root() const
 {
     return m_doc->Root()->FindItem(QStringLiteral("outline"));

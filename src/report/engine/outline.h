@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/metadata.h"
+
 #include <QString>
 
 namespace tw {
@@ -10,8 +12,8 @@ class TfrxXMLItem;
 
 // Writes the outline of a prepared report: nested "item" elements (text, page, top) under
 // the document's "outline" element, with a cursor where the next item goes.
-class TfrxOutline {
-public:
+class TfrxOutline : public Object {
+    TW_OBJECT(TfrxOutline)
     TfrxOutline(TfrxCustomPreviewPages *pages, TfrxXMLDocument *doc) : m_pages(pages), m_doc(doc) {}
 
     // The "outline" element, appended to the document when first asked for.
@@ -31,6 +33,7 @@ public:
     int Count() const;
     // The document was cleared: the cursor goes back to the root.
     void Reset() { m_cur = nullptr; }
+    TfrxCustomPreviewPages *Pages() const { return m_pages; }
 
 private:
     TfrxCustomPreviewPages *m_pages;

@@ -4,14 +4,20 @@
 #include "report/engine/datasetclasses.h"
 #include "report/engine/queryclasses.h"
 #include "report/engine/engine.h"
+#include "report/engine/outline.h"
+#include "report/engine/previewpages.h"
+#include "report/model/report.h"
 #include "report/model/objectmodel.h"
 #include "report/model/dialogcontrols.h"
+#include "report/model/font.h"
 #include "report/model/frame.h"
+#include "report/model/memo.h"
 #include "report/xml/resources.h"
 #include "script/classregistry.h"
 #include "script/messages.h"
 
 #include <QHash>
+#include <cmath>
 #include <mutex>
 
 namespace tw {
@@ -144,6 +150,26 @@ void addEnums(TfsScript *s)
                                  "fsxWide, fsx12cpi, fsx15cpi"));
 }
 
+// What templates use of the platform's graphics: fonts, frames, highlights and display
+// formats of objects, font styles and the standard colours.
+void addGraphics(TfsScript *s, ClassAdder &adder)
+{
+    s->AddEnumSet(QStringLiteral("TFontStyles"), fontStyleEnum().names.join(QStringLiteral(", ")));
+    s->AddEnum(QStringLiteral("TfrxFrameStyle"), frameStyleEnum().names.join(QStringLiteral(", ")));
+    for (const ClassInfo *ci : {&TFont::staticClassInfo(), &TfrxFrame::staticClassInfo(), &TfrxHighlight::staticClassInfo(),
+                                &TfrxFormat::staticClassInfo()})
+        adder.add(ci);
+    static const std::pair<const char *, int> colours[] = {
+        {"clBlack", 0x000000},   {"clMaroon", 0x000080}, {"clGreen", 0x008000},  {"clOlive", 0x008080},
+        {"clNavy", 0x800000},    {"clPurple", 0x800080}, {"clTeal", 0x808000},   {"clGray", 0x808080},
+        {"clSilver", 0xC0C0C0},  {"clRed", 0x0000FF},    {"clLime", 0x00FF00},   {"clYellow", 0x00FFFF},
+        {"clBlue", 0xFF0000},    {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},  {"clWhite", 0xFFFFFF},
+        {"clLtGray", 0xC0C0C0},  {"clDkGray", 0x808080}, {"clNone", clNone}};
+    for (const auto &[name, value] : colours)
+        if (!s->Find(QString::fromLatin1(name)))
+            s->AddConst(QString::fromLatin1(name), QStringLiteral("Integer"), Variant(value));
+}
+
 void addComponentMembers(TfsClassVariable *c)
 {
     c->AddMethod(QStringLiteral("procedure Clear"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
@@ -267,6 +293,54 @@ void addEngineMembers(TfsClassVariable *c)
     c->AddMethod(QStringLiteral("function FreeSpace: Extended"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
         return Variant(as<TfrxCustomEngine>(inst)->FreeSpace());
     });
+    c->AddMethod(QStringLiteral("procedure AddAnchor(const Text: String)"),
+                 [](Object *inst, const ClassInfo *, const QString &, Params &p) {
+                     as<TfrxCustomEngine>(inst)->AddAnchor(p[0].toText());
+                     return Variant();
+                 });
+    c->AddMethod(QStringLiteral("function GetAnchorPage(const Text: String): Integer"),
+                 [](Object *inst, const ClassInfo *, const QString &, Params &p) {
+                     return Variant(as<TfrxCustomEngine>(inst)->GetAnchorPage(p[0].toText()));
+                 });
+    c->AddMethod(QStringLiteral("procedure NewPage"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
+        as<TfrxCustomEngine>(inst)->NewPage();
+        return Variant();
+    });
+    c->AddMethod(QStringLiteral("procedure NewColumn"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
+        as<TfrxCustomEngine>(inst)->NewColumn();
+        return Variant();
+    });
+    c->AddMethod(QStringLiteral("procedure ShowBand(Band: TfrxBand)"),
+                 [](Object *inst, const ClassInfo *, const QString &, Params &p) {
+                     as<TfrxCustomEngine>(inst)->ShowBand(dynamic_cast<TfrxBand *>(p[0].toObject()));
+                     return Variant();
+                 });
+}
+
+// The prepared report's outline as scripts see it: items at the engine's current Y.
+void addOutlineClass(TfsScript *s)
+{
+    s->AddClass(QStringLiteral("TfrxCustomOutline"), QStringLiteral("TPersistent"));
+    TfsClassVariable *c = s->AddClass(&TfrxOutline::staticClassInfo(), QStringLiteral("TfrxCustomOutline"));
+    if (!c)
+        c = s->FindClass(QStringLiteral("TfrxOutline"));
+    if (!c)
+        return;
+    c->AddMethod(QStringLiteral("procedure AddItem(const Text: String)"),
+                 [](Object *inst, const ClassInfo *, const QString &, Params &p) {
+                     auto *o = as<TfrxOutline>(inst);
+                     const TfrxCustomEngine *e = o->Pages() && o->Pages()->Report() ? o->Pages()->Report()->Engine() : nullptr;
+                     o->AddItem(p[0].toText(), e ? int(std::lround(e->CurY)) : 0);
+                     return Variant();
+                 });
+    c->AddMethod(QStringLiteral("procedure LevelRoot"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
+        as<TfrxOutline>(inst)->LevelRoot();
+        return Variant();
+    });
+    c->AddMethod(QStringLiteral("procedure LevelUp"), [](Object *inst, const ClassInfo *, const QString &, Params &) {
+        as<TfrxOutline>(inst)->LevelUp();
+        return Variant();
+    });
 }
 
 // The report functions of the designer's list; a report's script puts its macro functions
@@ -301,6 +375,7 @@ public:
         ClassAdder adder(s);
         addConstants(s);
         addEnums(s);
+        addGraphics(s, adder);
         addComponentMembers(adder.add(&TfrxComponent::staticClassInfo()));
         // Every class of the object model, each after its ancestors.
         for (const ClassInfo *ci : registeredClasses())
@@ -333,6 +408,7 @@ public:
                 });
         addReportMembers(adder.add(&TfrxReport::staticClassInfo()));
         addEngineMembers(adder.add(&TfrxCustomEngine::staticClassInfo()));
+        addOutlineClass(s);
         addVariablesClass(s, adder);
         frxRegisterDataSetClasses(s);
         frxRegisterQueryScriptClasses(s);

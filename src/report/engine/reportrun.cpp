@@ -259,20 +259,28 @@ bool TfrxEngine::initialize()
 void TfrxEngine::finalize()
 {
     TfrxReport *report = Report();
-    try {
-        report->DataSets().Finalize();
-    } catch (...) {
-        PreviewPages()->Finish();
-        Running = false;
-        m_nullBand.reset();
-        throw;
-    }
-    PreviewPages()->Finish();
+    struct Finish {
+        TfrxEngine *e;
+        ~Finish()
+        {
+            e->PreviewPages()->Finish();
+            e->Running = false;
+            e->m_nullBand.reset();
+            e->SetCurBand(nullptr);
+            // The report may be reloaded after the run: nothing may point into its old objects.
+            e->Aggregates().Clear();
+            e->m_trees.clear();
+            e->m_bandState.clear();
+            e->m_headerList.clear();
+            e->m_page = nullptr;
+            e->m_keepBand = nullptr;
+            e->m_lastBandOnPage = nullptr;
+            e->m_startNewPageBand = nullptr;
+        }
+    } finish{this};
+    report->DataSets().Finalize();
     if (report->OnProgress)
         report->OnProgress(report, TfrxPreviewProgress::Stop, 0);
-    Running = false;
-    m_nullBand.reset();
-    SetCurBand(nullptr);
 }
 
 void TfrxEngine::preparePage(TfrxReportPage *page, bool vertical)

@@ -4,6 +4,7 @@
 #include "base/textformat.h"
 #include "report/engine/engine.h"
 #include "report/engine/expressioncache.h"
+#include "report/engine/previewpages.h"
 #include "report/model/bands.h"
 #include "report/model/report.h"
 #include "report/xml/resources.h"
@@ -78,6 +79,7 @@ void addReportFunctions(TfrxReport *report, TfsScript *s)
 bool TfrxReport::PrepareScript()
 {
     m_expressionCache->Clear();
+    m_engine->NotifyList.clear();
     m_expressionCache->SetScriptLanguage(ScriptLanguage);
     m_expressionCache->CaseSensitive = CaseSensitiveExpressions;
 
@@ -101,6 +103,8 @@ bool TfrxReport::PrepareScript()
         s->AddObject(QStringLiteral("Report"), this);
     if (!s->Find(QStringLiteral("Engine")))
         s->AddObject(QStringLiteral("Engine"), m_engine.get());
+    if (!s->Find(QStringLiteral("Outline")))
+        s->AddObject(QStringLiteral("Outline"), m_previewPages->Outline());
     if (!s->Find(QStringLiteral("Value")))
         s->AddVariable(QStringLiteral("Value"), QStringLiteral("Variant"), Variant::null());
     if (!s->Find(QStringLiteral("Self")))

@@ -1,0 +1,336 @@
+// The band engine on small templates: what is printed, in which order, with which
+// values, and how a run fails.
+#include "enginetestutil.h"
+
+#include "report/engine/engine.h"
+
+#include <gtest/gtest.h>
+
+using namespace tw;
+using namespace tw::test;
+
+namespace tw::test {
+TW_DEFINE_CLASS(RowTable, &TfrxDataSet::staticClassInfo()) {}
+} // namespace tw::test
+
+namespace {
+
+// A memo element of the given text (written as it stands in the template).
+QString memo(const QString &name, const QString &text, double top = 0, const QString &extra = QString())
+{
+    return QStringLiteral("<TfrxMemoView Name=\"%1\" Left=\"0\" Top=\"%2\" Width=\"300\" Height=\"18\" Text=\"%3\" %4/>")
+        .arg(name)
+        .arg(top)
+        .arg(attr(text), extra);
+}
+
+QString band(const QString &cls, const QString &name, double top, const QString &attrs, const QString &children = {},
+             double height = 20)
+{
+    return QStringLiteral("<%1 Name=\"%2\" Left=\"0\" Top=\"%3\" Width=\"700\" Height=\"%4\" %5>%6</%1>")
+        .arg(cls, name)
+        .arg(top)
+        .arg(height)
+        .arg(attrs, children);
+}
+
+// A report with one A4 page (10 mm margins) holding the bands; datasets by name.
+QString report(const QStringList &datasets, const QString &bands, const QString &script = {},
+               const QString &reportAttrs = {}, const QString &pageAttrs = {})
+{
+    QString items;
+    for (const QString &d : datasets)
+        items += QStringLiteral("<item DataSet=\"%1\" DataSetName=\"%1\"/>").arg(d);
+    QString scriptAttr;
+    if (!script.isEmpty())
+        scriptAttr = QStringLiteral(" ScriptText.Text=\"%1\"").arg(attr(script));
+    return QStringLiteral("<TfrxReport Version=\"4.14\" ScriptLanguage=\"RavidiReduva\"%1 %2>"
+                          "<Datasets>%3</Datasets>"
+                          "<TfrxDataPage Name=\"Data\" Height=\"1000\" Width=\"1000\"/>"
+                          "<TfrxReportPage Name=\"Page1\" PaperWidth=\"210\" PaperHeight=\"297\" PaperSize=\"9\" "
+                          "LeftMargin=\"10\" RightMargin=\"10\" TopMargin=\"10\" BottomMargin=\"10\" %4>%5</TfrxReportPage>"
+                          "</TfrxReport>")
+        .arg(scriptAttr, reportAttrs, items, pageAttrs, bands);
+}
+
+QString script(const QString &body)
+{
+    QString s = body;
+    s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return s;
+}
+
+class Engine : public ::testing::Test {
+protected:
+    EngineHost host;
+};
+
+TEST_F(Engine, MissingDataSetFailsBeforeAnyScriptRuns)
+{
+    host.load(report({QStringLiteral("X")}, band("TfrxReportTitle", "ReportTitle1", 0, {}, memo("Memo1", "title")),
+                     script("begin\nSet('ran', 1);\nend.")));
+    const QString error = host.prepare();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("The following error(s) have occured:\r\n"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("Dataset \"X\" does not exist\r\n"))) << error.toStdString();
+    EXPECT_LT(host.report->Variables().IndexOf(QStringLiteral("ran")), 0);
+    EXPECT_EQ(host.report->PreviewPages()->Count(), 0);
+}
+
+TEST_F(Engine, StructuralErrorsNameTheBands)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("a")}, {{Variant(1)}});
+    host.load(report({QStringLiteral("T")},
+                     band("TfrxMasterData", "MasterData1", 40, "DataSetName=\"T\"")
+                         + band("TfrxHeader", "Header1", 80, {})
+                         + band("TfrxGroupFooter", "GroupFooter1", 120, {})
+                         + band("TfrxGroupHeader", "GroupHeader1", 400, "Condition=\"1\"")));
+    const QString error = host.prepare();
+    for (const char *line : {"Unconnected header/footer Header1", "No group header for GroupFooter1",
+                             "No data band for the group GroupHeader1"})
+        EXPECT_TRUE(error.contains(QString::fromLatin1(line) + QStringLiteral("\r\n"))) << line << "\n" << error.toStdString();
+    EXPECT_FALSE(error.contains(QStringLiteral("Incorrect band position"))) << error.toStdString();
+    EXPECT_EQ(host.report->PreviewPages()->Count(), 0);
+
+    host.load(report({QStringLiteral("T")}, band("TfrxDetailData", "DetailData1", 40, "DataSetName=\"T\"")));
+    EXPECT_TRUE(host.prepare().contains(QStringLiteral("Incorrect band position: DetailData1\r\n")));
+}
+
+// Masters 1 and 2; only master 2 has detail rows.
+TEST_F(Engine, PrintIfDetailEmptyDecidesWhetherAnEmptyMasterPrints)
+{
+    RowTable *m = host.table(QStringLiteral("M"), {QStringLiteral("id")}, {{Variant(1)}, {Variant(2)}});
+    RowTable *d = host.table(QStringLiteral("D"), {QStringLiteral("txt")});
+    d->RowSource = [m] {
+        return m->GetValue(QStringLiteral("id")).toInt() == 2 ? QList<RowTable::Row>{{Variant(QStringLiteral("x"))}, {Variant(QStringLiteral("y"))}}
+                                                            : QList<RowTable::Row>{};
+    };
+    for (bool printIfEmpty : {false, true}) {
+        host.load(report({QStringLiteral("M"), QStringLiteral("D")},
+                         band("TfrxMasterData", "MasterData1", 40,
+                              QStringLiteral("DataSetName=\"M\" PrintIfDetailEmpty=\"%1\"").arg(printIfEmpty ? "True" : "False"),
+                              memo("Memo1", "master [<M.\"id\">]"))
+                             + band("TfrxDetailData", "DetailData1", 80, "DataSetName=\"D\"", memo("Memo2", "[<D.\"txt\">]"))));
+        ASSERT_EQ(host.prepare(), QString());
+        QStringList expected;
+        if (printIfEmpty)
+            expected << "1: MasterData1 master 1";
+        expected << "1: MasterData1 master 2"
+                 << "1: DetailData1 x"
+                 << "1: DetailData1 y";
+        EXPECT_EQ(host.output(), expected) << printIfEmpty;
+    }
+}
+
+TEST_F(Engine, NestedGroupsPrintFootersWithThePreviousRowAndRestartInnerNumbers)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("g1"), QStringLiteral("g2"), QStringLiteral("v")},
+               {{Variant(QStringLiteral("a")), Variant(QStringLiteral("x")), Variant(1)},
+                {Variant(QStringLiteral("a")), Variant(QStringLiteral("x")), Variant(2)},
+                {Variant(QStringLiteral("a")), Variant(QStringLiteral("y")), Variant(3)},
+                {Variant(QStringLiteral("b")), Variant(QStringLiteral("y")), Variant(4)}});
+    host.load(report({QStringLiteral("T")},
+                     band("TfrxGroupHeader", "GroupHeader1", 40, "Condition=\"T.&#34;g1&#34;\"", memo("M1", "H1 [<T.\"g1\">]"))
+                         + band("TfrxGroupHeader", "GroupHeader2", 70, "Condition=\"T.&#34;g2&#34;\"",
+                                memo("M2", "H2 [<T.\"g2\">] [Line]"))
+                         + band("TfrxMasterData", "MasterData1", 100, "DataSetName=\"T\"", memo("M3", "[Line] [Line#] [<T.\"v\">]"))
+                         + band("TfrxGroupFooter", "GroupFooter2", 130, {}, memo("M4", "F2 [<T.\"g2\">] [SUM(<T.\"v\">)]"))
+                         + band("TfrxGroupFooter", "GroupFooter1", 160, {}, memo("M5", "F1 [<T.\"g1\">] [SUM(<T.\"v\">)]"))));
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_EQ(host.output(), QStringList({"1: GroupHeader1 H1 a", "1: GroupHeader2 H2 x 1", "1: MasterData1 1 1 1",
+                                          "1: MasterData1 2 2 2", "1: GroupFooter2 F2 x 3", "1: GroupHeader2 H2 y 2",
+                                          "1: MasterData1 1 3 3", "1: GroupFooter2 F2 y 3", "1: GroupFooter1 F1 a 6",
+                                          "1: GroupHeader1 H1 b", "1: GroupHeader2 H2 y 1", "1: MasterData1 1 4 4",
+                                          "1: GroupFooter2 F2 y 4", "1: GroupFooter1 F1 b 4"}));
+}
+
+TEST_F(Engine, SingleRowGroupsHideTheirFooterAndStillResetItsSum)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("g"), QStringLiteral("v")},
+               {{Variant(QStringLiteral("a")), Variant(5)},
+                {Variant(QStringLiteral("b")), Variant(1)},
+                {Variant(QStringLiteral("b")), Variant(2)}});
+    host.load(report({QStringLiteral("T")},
+                     band("TfrxGroupHeader", "GroupHeader1", 40, "Condition=\"T.&#34;g&#34;\"", memo("M1", "[<T.\"g\">]"))
+                         + band("TfrxMasterData", "MasterData1", 70, "DataSetName=\"T\"", memo("M2", "[<T.\"v\">]"))
+                         + band("TfrxGroupFooter", "GroupFooter1", 100, "HideIfSingleDataRecord=\"True\"",
+                                memo("M3", "sum [SUM(<T.\"v\">)]"))));
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_EQ(host.output(), QStringList({"1: GroupHeader1 a", "1: MasterData1 5", "1: GroupHeader1 b", "1: MasterData1 1",
+                                          "1: MasterData1 2", "1: GroupFooter1 sum 3"}));
+}
+
+TEST_F(Engine, FooterAfterEachFollowsEveryRowAndNotTheEnd)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, {{Variant(1)}, {Variant(2)}});
+    for (bool afterEach : {true, false}) {
+        host.load(report({QStringLiteral("T")},
+                         band("TfrxHeader", "Header1", 20, {}, memo("M0", "head"))
+                             + band("TfrxMasterData", "MasterData1", 40,
+                                    QStringLiteral("DataSetName=\"T\" FooterAfterEach=\"%1\"").arg(afterEach ? "True" : "False"),
+                                    memo("M1", "[<T.\"v\">]"))
+                             + band("TfrxFooter", "Footer1", 70, {}, memo("M2", "foot"))));
+        ASSERT_EQ(host.prepare(), QString());
+        EXPECT_EQ(host.output(), afterEach ? QStringList({"1: Header1 head", "1: MasterData1 1", "1: Footer1 foot",
+                                                          "1: MasterData1 2", "1: Footer1 foot"})
+                                           : QStringList({"1: Header1 head", "1: MasterData1 1", "1: MasterData1 2",
+                                                          "1: Footer1 foot"}));
+    }
+}
+
+TEST_F(Engine, TwoPassesRunTheEventsTwiceAndKnowTheTotalSecondTime)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, {{Variant(1)}});
+    host.load(report({QStringLiteral("T")},
+                     band("TfrxMasterData", "MasterData1", 40, "DataSetName=\"T\" OnBeforePrint=\"MasterData1OnBeforePrint\"",
+                          memo("Memo1", "x")),
+                     script("var n: Integer;\n"
+                            "procedure MasterData1OnBeforePrint(Sender: TfrxComponent);\n"
+                            "begin\n"
+                            "  n := n + 1;\n"
+                            "  if n = 1 then Set('firstTotal', <TotalPages#>);\n"
+                            "  Memo1.Text := IntToStr(n) + '/' + IntToStr(<TotalPages#>);\n"
+                            "end;\n"
+                            "begin\n"
+                            "end."),
+                     QStringLiteral("EngineOptions.DoublePass=\"True\"")));
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_EQ(host.output(), QStringList({"1: MasterData1 2/1"}));
+}
+
+TEST_F(Engine, AnEventThatRaisesStopsTheRunWithTheErrorList)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, {{Variant(1)}, {Variant(2)}});
+    host.load(report({QStringLiteral("T")},
+                     band("TfrxMasterData", "MasterData1", 40, "DataSetName=\"T\" OnBeforePrint=\"MasterData1OnBeforePrint\"",
+                          memo("Memo1", "[<T.\"v\">]")),
+                     script("procedure MasterData1OnBeforePrint(Sender: TfrxComponent);\n"
+                            "begin\n"
+                            "  if <T.\"v\"> = 2 then RaiseException('no rate for row 2');\n"
+                            "end;\n"
+                            "begin\n"
+                            "end.")));
+    const QString error = host.prepare();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("The following error(s) have occured:\r\n"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("no rate for row 2"))) << error.toStdString();
+    // The pages produced before the error stay.
+    EXPECT_EQ(host.output(), QStringList({"1: MasterData1 1"}));
+}
+
+// The script hides a memo for one package; the next package starts from the template.
+TEST_F(Engine, ScriptChangesDoNotOutliveTheRun)
+{
+    RowTable *cust = host.table(QStringLiteral("CUST"), {QStringLiteral("hide")}, {{Variant(1)}});
+    host.load(report({QStringLiteral("CUST")},
+                     band("TfrxReportTitle", "ReportTitle1", 0, "OnBeforePrint=\"ReportTitle1OnBeforePrint\"",
+                          memo("Memo1", "shown [<CUST.\"hide\">]") + memo("Memo2", "sometimes", 20)),
+                     script("procedure ReportTitle1OnBeforePrint(Sender: TfrxComponent);\n"
+                            "begin\n"
+                            "  if <CUST.\"hide\"> = 1 then Memo2.Visible := False;\n"
+                            "  Memo1.Font.Size := 20;\n"
+                            "end;\n"
+                            "begin\n"
+                            "end.")));
+    const int designSize = host.report->FindObject(QStringLiteral("Memo1"))->Font()->Size();
+    ASSERT_NE(designSize, 20);
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 shown 1"}));
+    const QByteArray first = host.prepared();
+    auto *memo2 = host.report->FindObject(QStringLiteral("Memo2"));
+    ASSERT_NE(memo2, nullptr);
+    EXPECT_TRUE(memo2->Visible());
+    EXPECT_EQ(host.report->FindObject(QStringLiteral("Memo1"))->Font()->Size(), designSize);
+
+    cust->Rows = {{Variant(2)}};
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 shown 2|sometimes"}));
+    // Two packages, two independent prepared reports.
+    EXPECT_TRUE(first.contains("shown 1"));
+    EXPECT_FALSE(first.contains("shown 2"));
+    EXPECT_FALSE(host.prepared().contains("shown 1"));
+}
+
+TEST_F(Engine, BandsThatDoNotFitStartANewPageWithHeaderAndFooter)
+{
+    QList<RowTable::Row> rows;
+    for (int i = 1; i <= 60; ++i)
+        rows << RowTable::Row{Variant(i)};
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, rows);
+    // Printable height: (297 - 20) mm = 1046.93 px; header 40 + footer 40 leave 966.93,
+    // so 48 rows of 20 px fit on the first page.
+    host.load(report({QStringLiteral("T")},
+                     band("TfrxPageHeader", "PageHeader1", 0, {}, memo("M1", "page [Page#]"), 40)
+                         + band("TfrxMasterData", "MasterData1", 60, "DataSetName=\"T\"", memo("M2", "[<T.\"v\">]"))
+                         + band("TfrxPageFooter", "PageFooter1", 200, {}, memo("M3", "foot [Page#]"), 40)));
+    ASSERT_EQ(host.prepare(), QString());
+    const QStringList out = host.output();
+    ASSERT_EQ(out.size(), 60 + 4);
+    EXPECT_EQ(out[0], "1: PageHeader1 page 1");
+    EXPECT_EQ(out[48], "1: MasterData1 48");
+    EXPECT_EQ(out[49], "1: PageFooter1 foot 1");
+    EXPECT_EQ(out[50], "2: PageHeader1 page 2");
+    EXPECT_EQ(out[51], "2: MasterData1 49");
+    EXPECT_EQ(out.last(), "2: PageFooter1 foot 2");
+
+    TfrxPage *page = host.report->PreviewPages()->GetPage(0);
+    ASSERT_NE(page, nullptr);
+    const TfrxComponent *footer = page->Objects().last();
+    EXPECT_NEAR(footer->Top(), (297 - 20) * fr01cm - 40, 0.01);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Engine, ManualBuildShowsBandsFromTheScript)
+{
+    host.load(report({}, band("TfrxMasterData", "MasterData1", 40, "RowCount=\"5\"", memo("Memo1", "row")),
+                     script("procedure Page1OnManualBuild(Sender: TfrxComponent);\n"
+                            "var i: Integer;\n"
+                            "begin\n"
+                            "  for i := 1 to 3 do\n"
+                            "  begin\n"
+                            "    Memo1.Text := 'manual ' + IntToStr(i);\n"
+                            "    Outline.AddItem('item ' + IntToStr(i));\n"
+                            "    Outline.LevelRoot;\n"
+                            "    Engine.ShowBand(MasterData1);\n"
+                            "  end;\n"
+                            "end;\n"
+                            "begin\n"
+                            "end."),
+                     {}, QStringLiteral("OnManualBuild=\"Page1OnManualBuild\"")));
+    ASSERT_EQ(host.prepare(), QString());
+    // The script's text is the template's own again for every output.
+    EXPECT_EQ(host.output(), QStringList({"1: MasterData1 manual 1", "1: MasterData1 manual 2", "1: MasterData1 manual 3"}));
+    const QByteArray xml = host.prepared();
+    EXPECT_TRUE(xml.contains("<item text=\"item 2\" page=\"0\" top=\"20\"/>")) << xml.toStdString();
+}
+
+TEST_F(Engine, StopReportEndsTheLoopsAndKeepsThePages)
+{
+    QList<RowTable::Row> rows;
+    for (int i = 1; i <= 5; ++i)
+        rows << RowTable::Row{Variant(i)};
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, rows);
+    host.load(report({QStringLiteral("T")},
+                     band("TfrxMasterData", "MasterData1", 40, "DataSetName=\"T\" OnAfterPrint=\"MasterData1OnAfterPrint\"",
+                          memo("Memo1", "[<T.\"v\">]"))
+                         + band("TfrxFooter", "Footer1", 80, {}, memo("Memo2", "end")),
+                     script("procedure MasterData1OnAfterPrint(Sender: TfrxComponent);\n"
+                            "begin\n"
+                            "  if <T.\"v\"> = 2 then Engine.StopReport;\n"
+                            "end;\n"
+                            "begin\n"
+                            "end.")));
+    std::vector<std::pair<int, int>> progress;
+    host.report->OnProgress = [&](TfrxReport *, TfrxPreviewProgress kind, int page) {
+        progress.emplace_back(int(kind), page);
+    };
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_TRUE(host.report->Terminated);
+    EXPECT_EQ(host.output(), QStringList({"1: MasterData1 1", "1: MasterData1 2", "1: Footer1 end"}));
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{int(TfrxPreviewProgress::Start), 0},
+                                                          {int(TfrxPreviewProgress::Page), 1},
+                                                          {int(TfrxPreviewProgress::Stop), 0}}));
+}
+
+} // namespace
