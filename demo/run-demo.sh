@@ -3,6 +3,10 @@
 # usage: run-demo.sh PATH-TO-tarnwell RUN-DIR
 set -euo pipefail
 
+if [ $# -ne 2 ]; then
+  echo "usage: $0 PATH-TO-tarnwell RUN-DIR" >&2
+  exit 1
+fi
 exe=$(realpath "$1")
 run=$2
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,12 +22,23 @@ rc=0
 (cd "$run" && "$exe" --home . export --query bills --from 2014-01-01 --to 2014-01-31) || rc=$?
 run=$(cd "$run" && pwd)
 
+shopt -s nullglob
+packages=("$run"/output/*.xml)
+errors=("$run"/logs/Tarnwell_*.error.txt)
+
 echo
-echo "exit code:      $rc"
-echo "package files:  $run/output/"
+echo "package files:  ${#packages[@]} in $run/output/"
 echo "run log:        $run/logs/Tarnwell.log.txt"
-echo "error logs:     $run/logs/Tarnwell_*.error.txt"
-# 2: the run went through, some packages failed (see the error log).
-if [ "$rc" -ne 0 ] && [ "$rc" -ne 2 ]; then
+if [ ${#errors[@]} -gt 0 ]; then
+  echo "error log:      ${errors[*]}"
+fi
+echo "exit code:      $rc"
+# Any failed package (exit code 2) is a failure of the demo too.
+if [ "$rc" -ne 0 ]; then
+  echo "the demo export failed: see the error log" >&2
   exit "$rc"
+fi
+if [ ${#packages[@]} -eq 0 ]; then
+  echo "the demo export wrote no package file" >&2
+  exit 1
 fi

@@ -1,5 +1,7 @@
 -- One package per bill of the period. Columns bill_* are the parameters of the bill
--- template, act_* those of the act (no act document when act_id1 is null).
+-- template, act_* those of the act (no act document when act_id1 is null). The templates
+-- read everything else themselves; the values here land unescaped in the package file's
+-- attributes, so customer names (quotes, "&") stay out.
 -- The period comes as texts such as 2014-1-31 (no leading zeros): normalise them first.
 with period(t1, t2) as (select :dt1, :dt2),
 bounds(d1, d2) as (
@@ -13,11 +15,11 @@ bounds(d1, d2) as (
 )
 select b.id as bill_id1,
        b.number as bill_number,
-       c.name as bill_customer,
-       b.amount as bill_amount,
-       b.act_id as act_id1,
+       b.bill_date as bill_date,
+       a.id as act_id1,
+       a.number as act_number,
        b.id as act_bill
 from bills b
-join customers c on c.id = b.customer_id
+left join acts a on a.bill_id = b.id
 join bounds on b.bill_date between bounds.d1 and bounds.d2
 order by b.id

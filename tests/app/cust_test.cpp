@@ -53,7 +53,8 @@ TEST(WindowCust, IsAReportDatasetOverTheParameterTable)
     EXPECT_EQ(r1->report().Owner(), c.host());
 }
 
-TEST(WindowCust, DemoTemplateFindsTheWindowsCustAndReadsEachDocument)
+// A template whose only dataset is CUST (memos showing the parameters).
+TEST(WindowCust, TemplateFindsTheWindowsCustAndReadsEachDocument)
 {
     ExportFixture f;
     f.start(); // another window's parts exist already: its CUST comes first in the global list
@@ -64,7 +65,7 @@ TEST(WindowCust, DemoTemplateFindsTheWindowsCustAndReadsEachDocument)
 
     auto *r = dynamic_cast<TemplateModelReport *>(&work.components().createReport(QStringLiteral("ft9")));
     ASSERT_NE(r, nullptr);
-    ASSERT_TRUE(r->LoadFromFile(tw::test::sourceDir() + QStringLiteral("/demo/templates/bill.fr3"), true));
+    ASSERT_TRUE(r->LoadFromFile(tw::test::fixturePath(QStringLiteral("app/custonly.fr3")), true));
     TfrxReport &report = r->report();
     EXPECT_TRUE(report.Errors().isEmpty()) << report.Errors().join(QLatin1Char('\n')).toStdString();
     ASSERT_EQ(report.DataSets().Count(), 1);

@@ -1,6 +1,7 @@
 #include "apptestutil.h"
 
 #include "app/modelreport.h"
+#include "report/engine/queries.h"
 #include "report/model/objectmodel.h"
 #include "support/testsupport.h"
 
@@ -13,15 +14,20 @@ using namespace tw::app::test;
 // The demo's templates load without a single problem and read the package parameters.
 TEST(TemplateModelReport, LoadsTheDemoTemplates)
 {
-    for (const char *name : {"bill.fr3", "act.fr3"}) {
-        SCOPED_TRACE(name);
+    const struct {
+        const char *file;
+        const char *query; // the query that reads the package row
+    } cases[] = {{"bill.fr3", "Bill"}, {"act.fr3", "Act"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
         TemplateModelReport r;
-        EXPECT_TRUE(r.LoadFromFile(tw::test::sourceDir() + QStringLiteral("/demo/templates/") + QString::fromLatin1(name), true));
+        EXPECT_TRUE(r.LoadFromFile(tw::test::sourceDir() + QStringLiteral("/demo/templates/") + QString::fromLatin1(c.file), true));
         EXPECT_TRUE(r.report().Errors().isEmpty()) << r.report().Errors().join(QLatin1Char('\n')).toStdString();
-        auto *memo = dynamic_cast<TfrxCustomMemoView *>(r.report().FindObject(QStringLiteral("Memo1")));
-        ASSERT_NE(memo, nullptr);
-        EXPECT_TRUE(memo->Text().contains(QStringLiteral("<CUST.\"id1\">"))) << memo->Text().toStdString();
-        ASSERT_EQ(r.report().DataSets().Count(), 1);
+        auto *query = dynamic_cast<TfrxCustomQuery *>(r.report().FindObject(QString::fromLatin1(c.query)));
+        ASSERT_NE(query, nullptr);
+        ASSERT_EQ(query->Params().Count(), 1);
+        EXPECT_EQ(query->Params().Items(0)->Expression, QStringLiteral("<CUST.\"id1\">"));
+        EXPECT_EQ(r.report().DataSets().Count(), 3);
     }
 }
 
