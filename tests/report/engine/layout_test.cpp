@@ -335,3 +335,54 @@ TEST_F(Layout, ASubreportOnItsParentBecomesPartOfTheBand)
 }
 
 } // namespace
+
+namespace {
+
+// 200 rows in two group levels kept together, long wrapped names, page header and footer:
+// every row once, nothing below the printable area, the header on every page.
+TEST_F(Layout, TwoHundredRowsLayOutAcrossPagesWithEveryRowOnce)
+{
+    QList<RowTable::Row> rows;
+    const QString words = QStringLiteral("Поставка оборудования для северного склада with cable trays and mounting kits ");
+    for (int i = 0; i < 200; ++i)
+        rows << RowTable::Row{Variant(i / 40 + 1), Variant(i / 8 + 1), Variant(i + 1),
+                              Variant(words.repeated(1 + (i * 7) % 5).trimmed())};
+    host.table(QStringLiteral("T"), {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("n"), QStringLiteral("name")}, rows);
+    host.load(report(
+        {QStringLiteral("T")},
+        page(QStringLiteral("Page1"),
+             band("TfrxPageHeader", "PageHeader1", 0, {}, memo("H", "head [Page#]"), 30)
+                 + band("TfrxGroupHeader", "GroupHeader1", 40, "Condition=\"T.&#34;a&#34;\" KeepTogether=\"True\"",
+                        memo("GA", "A [<T.\"a\">]"))
+                 + band("TfrxGroupHeader", "GroupHeader2", 70, "Condition=\"T.&#34;b&#34;\" KeepTogether=\"True\"",
+                        memo("GB", "B [<T.\"b\">]"))
+                 + band("TfrxMasterData", "MasterData1", 100, "DataSetName=\"T\" Stretched=\"True\"",
+                        memo("N", "[<T.\"n\">]") + memo("Name", "[<T.\"name\">]", 0,
+                                                        "Left=\"60\" Width=\"200\" StretchMode=\"smActualHeight\""))
+                 + band("TfrxGroupFooter", "GroupFooter2", 130, {}, memo("FB", "end B [<T.\"b\">]"))
+                 + band("TfrxGroupFooter", "GroupFooter1", 160, {}, memo("FA", "end A [<T.\"a\">]"))
+                 + band("TfrxPageFooter", "PageFooter1", 300, {}, memo("F", "foot [Page#]"), 30))));
+    ASSERT_EQ(host.prepare(), QString());
+    TfrxCustomPreviewPages *pages = host.report->PreviewPages();
+    ASSERT_GT(pages->Count(), 1);
+    QList<int> seen;
+    for (int i = 0; i < pages->Count(); ++i) {
+        TfrxPage *p = pages->GetPage(i);
+        ASSERT_NE(p, nullptr);
+        ASSERT_FALSE(p->Objects().isEmpty());
+        EXPECT_EQ(p->Objects().first()->Name(), "PageHeader1") << "page " << i + 1;
+        for (TfrxComponent *b : p->Objects()) {
+            const double bottom = b->Top() + b->Height();
+            if (b->Name() != QLatin1String("PageFooter1"))
+                EXPECT_LE(bottom, printable - 30 + 1e-6) << b->Name().toStdString() << " on page " << i + 1;
+            if (b->Name() == QLatin1String("MasterData1"))
+                seen << static_cast<TfrxCustomMemoView *>(b->Objects().first())->Text().trimmed().toInt();
+        }
+    }
+    QList<int> expected;
+    for (int i = 1; i <= 200; ++i)
+        expected << i;
+    EXPECT_EQ(seen, expected);
+}
+
+} // namespace
