@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/datamodule.h"
+#include "app/enginemessages.h"
 #include "app/exportverb.h"
 #include "app/exportwork.h"
 #include "app/gui/logindialog.h"
@@ -7,6 +8,7 @@
 #include "app/gui/qtmessagesink.h"
 #include "app/messagesink.h"
 #include "app/modelreport.h"
+#include "app/prepareverb.h"
 #include "app/processexit.h"
 #include "base/error.h"
 #include "db/database.h"
@@ -19,6 +21,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -59,7 +62,21 @@ int runTool(const CommandLine &cl)
     return rc;
 }
 
-int runHeadless(const CommandLine &cl, const std::optional<ExportArgs> &exportArgs)
+// A verb that runs after start-up on the installation's settings and connection.
+using HeadlessVerb = std::function<int(Tform_dm &)>;
+
+// A verb that works with the program's reports, on its parsed arguments.
+template <class Args>
+HeadlessVerb reportVerb(Args args, int (*run)(Tform_dm &, const Args &, ReportFactory &))
+{
+    return [args = std::move(args), run](Tform_dm &dm) {
+        TemplateModelReportFactory reports;
+        return run(dm, args, reports);
+    };
+}
+
+// Start-up without a window, then the verb (none: `check`, start-up only).
+int runHeadless(const CommandLine &cl, const HeadlessVerb &verb)
 {
     StderrMessageSink messages;
     tw::db::TerminalLoginPrompt loginPrompt;
@@ -70,10 +87,7 @@ int runHeadless(const CommandLine &cl, const std::optional<ExportArgs> &exportAr
 
     try {
         Tform_dm form_dm(std::move(env));
-        if (!exportArgs)
-            return 0; // check: start-up succeeded
-        TemplateModelReportFactory reports;
-        return runExportVerb(form_dm, *exportArgs, reports);
+        return verb ? verb(form_dm) : 0;
     } catch (const ProcessExit &e) {
         return e.exitCode;
     } catch (const tw::Error &e) {
@@ -106,6 +120,8 @@ int runWindow(const CommandLine &cl)
         } resetBoxes;
         TemplateModelReportFactory reports;
         ExportWork work(form_dm, form1, reports);
+        // The window handles its input while a report prepares; a stop ends that report.
+        EngineMessages engineMessages(work);
 
         // An exception must not cross a Qt event handler: an ending requested from inside
         // one (the empty query directory on show) is kept here and acted on by the caller.
@@ -160,13 +176,21 @@ int main(int argc, char **argv)
     if (cl->verb == QLatin1String("script") || cl->verb == QLatin1String("template"))
         return runTool(*cl);
 
-    std::optional<ExportArgs> exportArgs;
+    auto badArguments = [&why] {
+        printErr(QStringLiteral("tarnwell: ") + why + QLatin1Char('\n') + usageText());
+        return 1;
+    };
+    HeadlessVerb verb;
     if (cl->verb == QLatin1String("export")) {
-        exportArgs = parseExportArgs(cl->verbArgs, &why);
-        if (!exportArgs) {
-            printErr(QStringLiteral("tarnwell: ") + why + QLatin1Char('\n') + usageText());
-            return 1;
-        }
+        const auto args = parseExportArgs(cl->verbArgs, &why);
+        if (!args)
+            return badArguments();
+        verb = reportVerb(*args, runExportVerb);
+    } else if (cl->verb == QLatin1String("prepare")) {
+        const auto args = parsePrepareArgs(cl->verbArgs, &why);
+        if (!args)
+            return badArguments();
+        verb = reportVerb(*args, runPrepareVerb);
     }
-    return runHeadless(*cl, exportArgs);
+    return runHeadless(*cl, verb);
 }

@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include "app/exportverb.h"
+#include "app/prepareverb.h"
 
 namespace tw::app {
 
@@ -9,7 +10,8 @@ namespace {
 bool isKnownVerb(const QString &verb)
 {
     return verb == QLatin1String("check") || verb == QLatin1String("export")
-           || verb == QLatin1String("script") || verb == QLatin1String("template");
+           || verb == QLatin1String("prepare") || verb == QLatin1String("script")
+           || verb == QLatin1String("template");
 }
 
 std::optional<CommandLine> fail(QString *error, const QString &why)
@@ -59,7 +61,7 @@ QString usageText()
         "  --home DIR   the program directory (settings file, logs); default: the executable's\n"
         "  (no verb)    start the program\n"
         "  check        run start-up without a window: exit 0 when it succeeds, else 1\n")
-           + exportUsageText()
+           + exportUsageText() + prepareUsageText()
            + QStringLiteral(
                "  script FILE [--language NAME]\n"
                "               compile and run a script; ShowMessage texts on stdout\n"

@@ -182,6 +182,11 @@ QString preparedReportPiece(const QByteArray &fileBytes)
 
 } // namespace exporttext
 
+QString preparationStoppedText()
+{
+    return QStringLiteral("Подготовка отчета прервана: выгрузку остановили");
+}
+
 QStringList listQueryNames(const QString &queryDir)
 {
     QDir dir(queryDir.isEmpty() ? QStringLiteral(".") : queryDir);
@@ -363,6 +368,29 @@ ReportFacade &ExportWork::prefixReport(const QString &prefix)
     return *c->report;
 }
 
+void ExportWork::prepare(ReportFacade &report)
+{
+    m_preparing = &report;
+    m_preparationStopped = false;
+    struct Done {
+        ReportFacade *&preparing;
+        ~Done() { preparing = nullptr; }
+    } done{m_preparing};
+    report.PrepareReport(true);
+    // The pages of a report ended early are incomplete: the document is not written.
+    if (m_preparationStopped)
+        throw Error(preparationStoppedText());
+}
+
+void ExportWork::processMessagesWhilePreparing()
+{
+    m_view.processPendingMessages();
+    if (m_preparing && !m_preparationStopped && m_view.stopRequested()) {
+        m_preparationStopped = true;
+        m_preparing->Terminate();
+    }
+}
+
 void ExportWork::Ac_sqlrep()
 {
     using namespace exporttext;
@@ -450,27 +478,20 @@ void ExportWork::Ac_sqlrep()
                 const QString &prefix = prefixes[i];
                 if (prefixes.indexOf(prefix) < i || m_tmp.field(i).isNull())
                     continue;
-                m_vt.clearFieldDefs();
-                m_vt.addFieldDef(paramNames[i]);
-                m_vt.clear();
-                m_vt.insert();
-                m_vt.fieldByName(paramNames[i]).setValue(tableValue(m_tmp.field(i)));
-                m_vt.post();
-                QString attributes = documentAttribute(paramNames[i], m_tmp.field(i).asString());
-                for (int k = i + 1; k < columns; ++k) {
+                DocumentParameters parameters;
+                QString attributes;
+                for (int k = i; k < columns; ++k) {
                     if (prefixes[k] != prefix)
                         continue;
-                    m_vt.addFieldDef(paramNames[k]);
-                    m_vt.edit();
-                    m_vt.fieldByName(paramNames[k]).setValue(tableValue(m_tmp.field(k)));
-                    m_vt.post();
+                    parameters.append({paramNames[k], tableValue(m_tmp.field(k))});
                     attributes += documentAttribute(paramNames[k], m_tmp.field(k).asString());
                 }
+                fillDocumentRow(m_vt, parameters);
                 package.add(documentStartTag(prefix, attributes));
 
                 ReportFacade &report = prefixReport(prefix);
                 report.setSilentModeReThrow();
-                report.PrepareReport(true);
+                prepare(report);
                 report.savePreparedToFile(fp3Path);
 
                 QFile fp3(fp3Path);

@@ -67,6 +67,9 @@ QString preparedReportPiece(const QByteArray &fileBytes);
 
 } // namespace exporttext
 
+// The error of a package whose report was ended early by a stop request.
+QString preparationStoppedText();
+
 // The package query names of a directory (entries matching *.sql, in the order found).
 QStringList listQueryNames(const QString &queryDir);
 
@@ -106,6 +109,12 @@ public:
 
     const RunResult &lastRun() const { return m_result; }
 
+    // The engine's pending-messages hook in window mode (see EngineMessages): the view
+    // handles its pending input; a stop request made while a report prepares ends that
+    // report's loops (Terminated), and its package then fails with preparationStoppedText().
+    // The stop request stays set, so the next package still asks whether to stop.
+    void processMessagesWhilePreparing();
+
     // The window's non-visual parts.
     db::Query &tmp() { return m_tmp; }
     TVirtualTable &vt() { return m_vt; }
@@ -126,6 +135,8 @@ private:
     void checkFailed(const QString &message);
     void runFailed(const QString &message);
     ReportFacade &prefixReport(const QString &prefix);
+    // PrepareReport(true) as the report that a stop request may end.
+    void prepare(ReportFacade &report);
     QString templatePathToLoad(const QString &entry) const;
 
     Tform_dm &m_dm;
@@ -143,6 +154,8 @@ private:
     LineList m_goodLog;
     LineList m_errLog;
     RunResult m_result;
+    ReportFacade *m_preparing = nullptr; // the report being prepared, if any
+    bool m_preparationStopped = false;   // a stop request ended it
 };
 
 } // namespace tw::app

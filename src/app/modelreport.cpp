@@ -34,6 +34,11 @@ void TemplateModelReport::savePreparedToFile(const QString &FileName)
     m_report->PreviewPages()->SaveToFile(FileName);
 }
 
+void TemplateModelReport::Terminate()
+{
+    m_report->Terminated = true;
+}
+
 void TemplateModelReport::setOwner(::tw::Component *owner)
 {
     if (owner)

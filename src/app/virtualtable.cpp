@@ -363,4 +363,22 @@ void TVirtualTable::gotoBookmark(const db::Bookmark &b)
     m_bof = m_eof = false;
 }
 
+void fillDocumentRow(TVirtualTable &vt, const DocumentParameters &parameters)
+{
+    vt.clearFieldDefs();
+    if (!parameters.isEmpty())
+        vt.addFieldDef(parameters.first().first);
+    vt.clear();
+    vt.insert();
+    if (!parameters.isEmpty())
+        vt.fieldByName(parameters.first().first).setValue(parameters.first().second);
+    vt.post();
+    for (qsizetype i = 1; i < parameters.size(); ++i) {
+        vt.addFieldDef(parameters[i].first);
+        vt.edit();
+        vt.fieldByName(parameters[i].first).setValue(parameters[i].second);
+        vt.post();
+    }
+}
+
 } // namespace tw::app

@@ -5,6 +5,7 @@
 #include "db/dataset.h"
 #include "db/fieldtype.h"
 
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -143,5 +144,13 @@ private:
     int m_insertAt = -1;
 };
 
+// A document's parameters in column order: name and value.
+using DocumentParameters = QVector<QPair<QString, Variant>>;
+
+// The sequence for one document: clear the definitions; define the first
+// parameter; clear; insert; assign; post; then for each further parameter define it, edit,
+// assign, post. The table is left with one row holding exactly these parameters. Without
+// any parameter the row has no field. Definition errors are raised as they come.
+void fillDocumentRow(TVirtualTable &vt, const DocumentParameters &parameters);
 
 } // namespace tw::app

@@ -1,10 +1,10 @@
 #include "apptestutil.h"
+#include "tarnwellrun.h"
 
 #include "app/commandline.h"
 #include "support/testsupport.h"
 
 #include <QFileInfo>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace tw::app;
@@ -28,6 +28,7 @@ TEST(CommandLineParse, HomeAndVerbs)
         {{"frobnicate"}, false, "", ""},
         {{"check", "extra"}, false, "", ""},
         {{"check", "--home", "/x"}, false, "", ""},
+        {{"--home", "/x", "prepare", "t.fr3", "-o", "t.fp3"}, true, "/x", "prepare"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
@@ -42,38 +43,6 @@ TEST(CommandLineParse, HomeAndVerbs)
         }
     }
 }
-
-namespace {
-
-struct Result {
-    int exitCode = -1;
-    QString err;
-    QString out;
-};
-
-Result runTarnwell(const QStringList &args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TARNWELL_EXE), args);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        ADD_FAILURE() << "tarnwell did not finish";
-        return {};
-    }
-    Result r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    return r;
-}
-
-} // namespace
 
 TEST(TarnwellCheck, FatalStartUpPrintsTheBoxLineAndExitsOne)
 {
@@ -100,7 +69,7 @@ TEST(TarnwellCheck, FatalStartUpPrintsTheBoxLineAndExitsOne)
             home.mkdir(QStringLiteral("logs"));
         if (c.ini)
             tw::test::writeBytes(home.file(QStringLiteral("Tarnwell.ini")), c.ini);
-        const Result r = runTarnwell({QStringLiteral("--home"), home.path(), QStringLiteral("check")});
+        const TarnwellRun r = runTarnwell({QStringLiteral("--home"), home.path(), QStringLiteral("check")});
         EXPECT_EQ(r.exitCode, 1);
         const QString line = QString::fromUtf8(c.line).replace(QStringLiteral("{home}"), home.path());
         EXPECT_EQ(r.err, line);
@@ -122,7 +91,7 @@ TEST(TarnwellCheck, SqliteStartUpSucceedsAndWritesTheLoginBack)
                          "[Настройки]\nТип=sqlite\nКаталогЗапросов=\nКаталогОтчетов=" + home.path().toUtf8()
                              + "out/\nБД=demo.db\nЛогин=demo\n");
     tw::test::writeBytes(home.file(QStringLiteral("demo.db")), QByteArray());
-    const Result r = runTarnwell({QStringLiteral("--home"), home.path(), QStringLiteral("check")});
+    const TarnwellRun r = runTarnwell({QStringLiteral("--home"), home.path(), QStringLiteral("check")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, QString());
     EXPECT_TRUE(QFileInfo(home.logsDir()).isDir());
@@ -135,7 +104,7 @@ TEST(TarnwellCheck, BadCommandLinePrintsUsage)
     for (const QStringList &args : {QStringList{QStringLiteral("frobnicate")}, QStringList{QStringLiteral("--home")},
                                     QStringList{QStringLiteral("-x"), QStringLiteral("check")}}) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
-        const Result r = runTarnwell(args);
+        const TarnwellRun r = runTarnwell(args);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.err.contains(QStringLiteral("usage: tarnwell"))) << r.err.toStdString();
     }

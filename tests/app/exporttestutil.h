@@ -48,7 +48,12 @@ public:
         questions.append(caption + QStringLiteral(": ") + text);
         return answerOk;
     }
-    void processPendingMessages() override {}
+    void processPendingMessages() override
+    {
+        ++pendingProcessed;
+        if (onProcessPending)
+            onProcessPending();
+    }
 
     QStringList names;
     QString selected;
@@ -64,6 +69,8 @@ public:
     bool answerOk = true;
     QStringList questions;
     std::function<void(const QString &)> onStatus; // may raise
+    int pendingProcessed = 0;
+    std::function<void()> onProcessPending; // the window's input at that moment
 };
 
 // A report whose prepared report is a fixed one-line file naming the parameters it saw in
@@ -170,7 +177,7 @@ public:
         for (int i = 1; i <= 50; ++i)
             guids.append(QStringLiteral("00000000-0000-0000-0000-%1").arg(i, 12, 10, QLatin1Char('0')));
         opts.ticks = &ticks;
-        work = std::make_unique<ExportWork>(*dm, view, factory, opts);
+        work = std::make_unique<ExportWork>(*dm, view, reports ? *reports : factory, opts);
         factory.shared.vt = &work->vt();
     }
 
@@ -217,6 +224,7 @@ public:
     RecordingSink sink;
     RecordingView view;
     FakeReportFactory factory;
+    ReportFactory *reports = nullptr; // set before start(): the reports of the run instead of the fakes
     QStringList guids;
     std::unique_ptr<Tform_dm> dm;
     std::unique_ptr<ExportWork> work;

@@ -1,10 +1,16 @@
 #include "apptestutil.h"
+#include "tarnwellrun.h"
 
 #include "app/exportverb.h"
 #include "support/testsupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
+#include <QXmlStreamReader>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -47,11 +53,6 @@ TEST(ExportArgs, Parse)
 
 namespace {
 
-struct ExportRun {
-    int exitCode = -1;
-    QString err;
-};
-
 class ExportVerb : public ::testing::Test {
 protected:
     void SetUp() override
@@ -59,7 +60,9 @@ protected:
         home.mkdir(QStringLiteral("q"));
         home.mkdir(QStringLiteral("out"));
         home.mkdir(QStringLiteral("tpl"));
-        tw::test::writeBytes(home.file(QStringLiteral("tpl/b.fr3")), "<TfrxReport/>");
+        // A bill of the parameters id1 and from, and a query of the template on them.
+        QFile::copy(tw::test::fixturePath(QStringLiteral("app/templates/custparams.fr3")),
+                    home.file(QStringLiteral("tpl/b.fr3")));
         tw::test::writeBytes(home.file(QStringLiteral("t.db")), QByteArray());
         const QString ini = QStringLiteral("[Настройки]\nТип=sqlite\nБД=t.db\nКаталогЗапросов=")
                             + home.file(QStringLiteral("q/")) + QStringLiteral("\nКаталогОтчетов=")
@@ -73,27 +76,19 @@ protected:
         tw::test::writeBytes(home.file(QStringLiteral("q/") + name), sql);
     }
 
-    ExportRun run(const QString &queryName)
+    TarnwellRun run(const QString &queryName) const
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TARNWELL_EXE),
-                {QStringLiteral("--home"), home.path(), QStringLiteral("export"), QStringLiteral("--query"), queryName,
-                 QStringLiteral("--from"), QStringLiteral("2014-01-01"), QStringLiteral("--to"), QStringLiteral("2014-01-31")});
-        p.closeWriteChannel();
-        if (!p.waitForFinished(30000)) {
-            p.kill();
-            p.waitForFinished();
-            ADD_FAILURE() << "tarnwell did not finish";
-            return {};
-        }
-        ExportRun r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return runTarnwell({QStringLiteral("--home"), home.path(), QStringLiteral("export"), QStringLiteral("--query"), queryName,
+                            QStringLiteral("--from"), QStringLiteral("2014-01-01"), QStringLiteral("--to"), QStringLiteral("2014-01-31")});
+    }
+
+    // Two bills, of January 1st and 31st: the run must write both package files.
+    QStringList exportTwoBills()
+    {
+        query(QStringLiteral("bills.sql"), "select 1 as bill_id1, :dt1 as bill_from union all select 2, :dt2");
+        const TarnwellRun r = run(QStringLiteral("bills"));
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return packageFiles();
     }
 
     QString readLog(const QString &pattern) const
@@ -103,34 +98,111 @@ protected:
                                : QString::fromUtf8(tw::test::readBytes(home.logsDir() + QLatin1Char('/') + files.first()));
     }
 
+    QStringList packageFiles() const
+    {
+        QStringList paths;
+        const QDir out(home.file(QStringLiteral("out")));
+        for (const QString &name : out.entryList({QStringLiteral("*.xml")}, QDir::Files, QDir::Name))
+            paths.append(out.filePath(name));
+        return paths;
+    }
+
     Home home;
 };
 
+// The texts of the prepared memos (the "u" attribute of a prepared object) of every
+// document of a package file, each list headed by the document's start tag attributes
+// (name=value, in order).
+QVector<QStringList> documentTexts(const QByteArray &package)
+{
+    QVector<QStringList> documents;
+    QXmlStreamReader xml(package);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("document")) {
+            QStringList head;
+            for (const QXmlStreamAttribute &a : xml.attributes())
+                head.append(a.name().toString() + QLatin1Char('=') + a.value().toString());
+            documents.append({head.join(QLatin1Char(' '))});
+        } else if (!documents.isEmpty() && xml.attributes().hasAttribute(QStringLiteral("u"))) {
+            documents.last().append(xml.attributes().value(QStringLiteral("u")).toString());
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    return documents;
+}
+
 } // namespace
 
-// Without the report engine every package fails with the clear reason: exit code 2.
+// Every package is prepared from the template with its parameters: exit code 0.
 TEST_F(ExportVerb, RunsTheQueryAndLogs)
 {
     query(QStringLiteral("bills.sql"),
           "select 1 as bill_id1, :dt1 as bill_from union all select 2, :dt2");
-    const ExportRun r = run(QStringLiteral("bills"));
-    EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+    const TarnwellRun r = run(QStringLiteral("bills"));
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("Выгружено 1/2\n"))) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("Выгружено 0/2    За "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Выгружено 2/2    За "))) << r.err.toStdString();
     const QString runLog = readLog(QStringLiteral("Tarnwell.log.txt"));
     EXPECT_TRUE(runLog.contains(QStringLiteral("Tarnwell ver. 1.7 успешный запуск.\r\n")));
     EXPECT_TRUE(runLog.contains(QStringLiteral("; Всего 2 пакетов\r\n")));
+    EXPECT_EQ(runLog.count(QStringLiteral(" Выгрузили: ")), 2) << runLog.toStdString();
     EXPECT_TRUE(runLog.endsWith(QStringLiteral(" Закончили выгрузку.\r\n")));
-    const QString errors = readLog(QStringLiteral("Tarnwell_*.error.txt"));
-    EXPECT_EQ(errors.count(QStringLiteral("Report engine not available")), 2) << errors.toStdString();
-    EXPECT_TRUE(errors.contains(QStringLiteral("[id1]=2; [from]=2014-1-31; Report engine")));
-    EXPECT_TRUE(QDir(home.file(QStringLiteral("out"))).entryList({QStringLiteral("*.xml")}).isEmpty());
+    EXPECT_EQ(readLog(QStringLiteral("Tarnwell_*.error.txt")), QString());
+    EXPECT_EQ(packageFiles().size(), 2);
+}
+
+// The package files are well-formed XML.
+TEST_F(ExportVerb, PackageFilesAreWellFormedXml)
+{
+    const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
+    if (xmllint.isEmpty())
+        GTEST_SKIP() << "xmllint is not installed (Debian package libxml2-utils, see scripts/install-deps.sh)";
+    const QStringList packages = exportTwoBills();
+    ASSERT_EQ(packages.size(), 2);
+    for (const QString &path : packages) {
+        QProcess lint;
+        lint.start(xmllint, {QStringLiteral("--noout"), path});
+        ASSERT_TRUE(lint.waitForFinished(30000));
+        EXPECT_EQ(lint.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(lint.exitCode(), 0) << path.toStdString() << ": " << lint.readAllStandardError().toStdString();
+    }
+}
+
+// Each document embeds the prepared report of its parameters, as the prepared-report
+// file 1.fp3 holds it: the template's memo texts expanded, its query run on them.
+TEST_F(ExportVerb, DocumentsEmbedThePreparedReports)
+{
+    const QStringList packages = exportTwoBills();
+    ASSERT_EQ(packages.size(), 2);
+
+    QSet<QString> seen;
+    QByteArray lastPackage;
+    for (const QString &path : packages) {
+        const QByteArray bytes = tw::test::readBytes(path);
+        const QVector<QStringList> documents = documentTexts(bytes);
+        ASSERT_EQ(documents.size(), 1) << bytes.constData();
+        seen.insert(documents[0].join(QLatin1Char('|')));
+        if (documents[0][0].contains(QStringLiteral("id1=2 ")))
+            lastPackage = bytes;
+    }
+    EXPECT_EQ(seen, (QSet<QString>{QStringLiteral("type=bill id1=1 from=2014-1-1|Счёт № 1 с 2014-1-1|Десятикратно 10"),
+                                   QStringLiteral("type=bill id1=2 from=2014-1-31|Счёт № 2 с 2014-1-31|Десятикратно 20")}));
+
+    // The last document is the temporary file 1.fp3 without its declaration.
+    QByteArray fp3 = tw::test::readBytes(home.file(QStringLiteral("out/1.fp3")));
+    ASSERT_TRUE(fp3.startsWith("<?xml ")) << fp3.left(100).constData();
+    EXPECT_FALSE(fp3.contains('\n')) << "one line";
+    fp3 = fp3.mid(fp3.indexOf('>') + 1);
+    EXPECT_TRUE(lastPackage.endsWith(" >\r\n" + fp3 + "\r\n\r\n</document>\r\n</xml>\r\n"))
+        << lastPackage.right(300).constData();
 }
 
 TEST_F(ExportVerb, ZeroRowsIsSuccess)
 {
     query(QStringLiteral("bills.sql"), "select 1 as bill_id1 where 0");
-    const ExportRun r = run(QStringLiteral("bills"));
+    const TarnwellRun r = run(QStringLiteral("bills"));
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.err, QStringLiteral("Выгружено 0/0\n"));
 }
@@ -138,7 +210,7 @@ TEST_F(ExportVerb, ZeroRowsIsSuccess)
 TEST_F(ExportVerb, RunFailureIsExitOne)
 {
     query(QStringLiteral("bills.sql"), "select 1 as other_id1");
-    const ExportRun r = run(QStringLiteral("bills"));
+    const TarnwellRun r = run(QStringLiteral("bills"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Ошибка!: Не определен шаблон 'other' для запроса 'bills.sql'")))
         << r.err.toStdString();
@@ -148,7 +220,7 @@ TEST_F(ExportVerb, UnknownQueryListsTheKnownOnes)
 {
     query(QStringLiteral("bills.sql"), "select 1 as bill_id1");
     query(QStringLiteral("acts.sql"), "select 1 as bill_id1");
-    const ExportRun r = run(QStringLiteral("nope"));
+    const TarnwellRun r = run(QStringLiteral("nope"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("unknown query 'nope'"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("bills")));
@@ -157,7 +229,7 @@ TEST_F(ExportVerb, UnknownQueryListsTheKnownOnes)
 
 TEST_F(ExportVerb, EmptyQueryDirectoryEndsWithItsMessage)
 {
-    const ExportRun r = run(QStringLiteral("bills"));
+    const TarnwellRun r = run(QStringLiteral("bills"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Ошибка!: Не найдены или нет доступа к файлам запросов к БД (маска поиска ")
                                + home.file(QStringLiteral("q/")) + QStringLiteral("*.sql)")))
@@ -169,7 +241,7 @@ TEST_F(ExportVerb, InterruptStopsBetweenPackages)
 {
     query(QStringLiteral("bills.sql"),
           "with recursive n(i) as (select 1 union all select i + 1 from n where i < 20000) "
-          "select i as bill_id1 from n where :dt1 <> :dt2");
+          "select i as bill_id1, :dt1 as bill_from from n where :dt2 <> ''");
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
@@ -190,6 +262,13 @@ TEST_F(ExportVerb, InterruptStopsBetweenPackages)
     EXPECT_EQ(p.exitCode(), 2) << err.toStdString();
     const QString text = QString::fromUtf8(err);
     EXPECT_TRUE(text.contains(QStringLiteral("Внимание: Остановить выгрузку?\n")));
-    EXPECT_TRUE(text.contains(QStringLiteral("Выгружено 0/20000    За "))) << text.right(300).toStdString();
+    // The packages before the stop were written; the stop came before the last one.
+    const QRegularExpressionMatch summary =
+        QRegularExpression(QStringLiteral("Выгружено (\\d+)/20000    За ")).match(text);
+    ASSERT_TRUE(summary.hasMatch()) << text.right(300).toStdString();
+    const int written = summary.captured(1).toInt();
+    EXPECT_GE(written, 1);
+    EXPECT_LT(written, 20000);
+    EXPECT_EQ(packageFiles().size(), written);
     EXPECT_TRUE(readLog(QStringLiteral("Tarnwell.log.txt")).endsWith(QStringLiteral(" Закончили выгрузку.\r\n")));
 }

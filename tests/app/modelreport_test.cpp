@@ -31,7 +31,7 @@ TEST(TemplateModelReport, LoadsTheDemoTemplates)
     }
 }
 
-TEST(TemplateModelReport, MissingTemplateRaisesAndPrepareNeedsTheEngine)
+TEST(TemplateModelReport, MissingTemplateRaisesAndAnEmptyReportPrepares)
 {
     Home home;
     TemplateModelReport r;

@@ -17,23 +17,6 @@ QString rowText(TVirtualTable &t)
     return s;
 }
 
-// The loop's sequence for one document.
-void fillDocument(TVirtualTable &t, const QVector<QPair<QString, Variant>> &params)
-{
-    t.clearFieldDefs();
-    t.addFieldDef(params[0].first);
-    t.clear();
-    t.insert();
-    t.fieldByName(params[0].first).setValue(params[0].second);
-    t.post();
-    for (int i = 1; i < params.size(); ++i) {
-        t.addFieldDef(params[i].first);
-        t.edit();
-        t.fieldByName(params[i].first).setValue(params[i].second);
-        t.post();
-    }
-}
-
 } // namespace
 
 TEST(ParameterTable, StartsOpenWithTheStoredRow)
@@ -50,7 +33,7 @@ TEST(ParameterTable, DocumentSequenceLeavesOneRowOfItsOwnParameters)
 {
     FormatSettings::setCurrent(FormatSettings::russian());
     TVirtualTable t;
-    fillDocument(t, {{QStringLiteral("id1"), Variant(5)},
+    fillDocumentRow(t, {{QStringLiteral("id1"), Variant(5)},
                      {QStringLiteral("name"), Variant(QStringLiteral("abcdefghijklmnopqrstuvwxy"))},
                      {QStringLiteral("sum"), Variant(12.5)},
                      {QStringLiteral("late"), Variant::null()}});
@@ -60,9 +43,19 @@ TEST(ParameterTable, DocumentSequenceLeavesOneRowOfItsOwnParameters)
     EXPECT_EQ(t.fieldByName(QStringLiteral("LATE")).asString(), QString());
 
     // The second document of the package keeps nothing of the first.
-    fillDocument(t, {{QStringLiteral("code"), Variant(QStringLiteral("x"))}});
+    fillDocumentRow(t, {{QStringLiteral("code"), Variant(QStringLiteral("x"))}});
     EXPECT_EQ(t.recordCount(), 1);
     EXPECT_EQ(rowText(t), QStringLiteral("code=x"));
+    EXPECT_EQ(t.state(), TVirtualTable::State::Browse);
+}
+
+// The prepare verb without --param: one row, no field.
+TEST(ParameterTable, DocumentWithoutParametersIsOneRowWithoutFields)
+{
+    TVirtualTable t;
+    fillDocumentRow(t, {});
+    EXPECT_EQ(t.recordCount(), 1);
+    EXPECT_EQ(t.fieldCount(), 0);
     EXPECT_EQ(t.state(), TVirtualTable::State::Browse);
 }
 

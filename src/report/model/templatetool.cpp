@@ -2,9 +2,11 @@
 
 #include "report/model/objectmodel.h"
 #include "report/xml/xmldocument.h"
+#include "report/xml/xmlserializer.h"
 
 #include <QFile>
 #include <QTextStream>
+#include <memory>
 
 namespace tw {
 
@@ -20,28 +22,47 @@ QString templateToolUsageText()
 namespace {
 
 // Only a report element (or an inherited one) makes a template; anything else, even
-// well-formed XML, is refused before the report is touched.
-bool isTemplateDocument(const QString &fileName, QString &why)
+// well-formed XML, is refused before the report is touched. The document, or nothing.
+std::unique_ptr<TfrxXMLDocument> readTemplateDocument(const QString &fileName, QString &why)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         why = QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString());
-        return false;
+        return nullptr;
     }
-    TfrxXMLDocument doc;
+    auto doc = std::make_unique<TfrxXMLDocument>();
     try {
-        doc.LoadFromStream(&file);
+        doc->LoadFromStream(&file);
     } catch (const Error &e) {
         why = e.message();
-        return false;
+        return nullptr;
     }
-    const QString root = doc.Root()->Name();
+    const QString root = doc->Root()->Name();
     if (root.compare(QLatin1String("TfrxReport"), Qt::CaseInsensitive) != 0
         && root.compare(QLatin1String("inherited"), Qt::CaseInsensitive) != 0) {
         why = QStringLiteral("Invalid file format");
-        return false;
+        return nullptr;
     }
-    return true;
+    return doc;
+}
+
+// A load keeps the report's own engine options (all but three), so the silent mode the
+// tool loads with would be saved; the file's own options are put back instead: a new
+// report's values, then the EngineOptions attributes of the file's report element.
+void takeFileEngineOptions(TfrxReport &report, const TfrxXMLItem &root)
+{
+    TfrxEngineOptions *options = report.EngineOptions();
+    options->Clear();
+    const QString prefix = QStringLiteral("EngineOptions.");
+    QString attributes;
+    for (const PropInfo *p : TfrxEngineOptions::staticClassInfo().properties()) {
+        const QString name = prefix + p->name;
+        if (root.PropExists(name))
+            attributes += QLatin1Char(' ') + name + QStringLiteral("=\"") + EncodeXMLValue(root.GetProp(name))
+                          + QLatin1Char('"');
+    }
+    TfrxXMLSerializer serializer;
+    serializer.XMLToObj(attributes, &report);
 }
 
 } // namespace
@@ -73,7 +94,8 @@ int runTemplateTool(const QStringList &args, QTextStream &, QTextStream &err)
 
     frxRegisterClasses();
     QString why;
-    if (!isTemplateDocument(input, why)) {
+    const std::unique_ptr<TfrxXMLDocument> document = readTemplateDocument(input, why);
+    if (!document) {
         err << why << "\n";
         err.flush();
         return 1;
@@ -101,6 +123,7 @@ int runTemplateTool(const QStringList &args, QTextStream &, QTextStream &err)
             err << "tarnwell template: not saved, the template is protected by a password\n";
         } else {
             try {
+                takeFileEngineOptions(report, *document->Root());
                 report.SaveToFile(output);
             } catch (const Error &e) {
                 err << e.message() << "\n";

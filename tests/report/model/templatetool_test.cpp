@@ -99,6 +99,44 @@ TEST_F(TemplateToolTest, SavesWhatLoaded)
     EXPECT_EQ(run({out}).code, 0);
 }
 
+// The tool loads in silent mode; what it saves carries the file's own engine options,
+// never that silent mode.
+TEST_F(TemplateToolTest, SavedTemplateCarriesTheFilesEngineOptions)
+{
+    const QByteArray header("<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\"?>");
+    const QString out = dir.filePath("out.fr3");
+
+    const QString plain = write("plain.fr3", header + "<TfrxReport><TfrxReportPage Name=\"Page1\"/></TfrxReport>");
+    ASSERT_EQ(run({plain, "-o", out}).code, 0);
+    QByteArray saved = readBytes(out);
+    EXPECT_FALSE(saved.contains("EngineOptions.")) << saved.constData();
+
+    const QString own = write("own.fr3", header + "<TfrxReport EngineOptions.DoublePass=\"True\" EngineOptions.MaxMemSize=\"20\" "
+                                                  "EngineOptions.PrintIfEmpty=\"False\" EngineOptions.NewSilentMode=\"simReThrow\" "
+                                                  "EngineOptions.TempDir=\"/tmp/a&#34;b\" EngineOptions.UseFileCache=\"True\">"
+                                                  "<TfrxReportPage Name=\"Page1\"/></TfrxReport>");
+    ASSERT_EQ(run({own, "-o", out}).code, 0);
+    saved = readBytes(out);
+    for (const char *attribute : {"EngineOptions.DoublePass=\"True\"", "EngineOptions.MaxMemSize=\"20\"",
+                                  "EngineOptions.PrintIfEmpty=\"False\"", "EngineOptions.NewSilentMode=\"simReThrow\"",
+                                  "EngineOptions.TempDir=\"/tmp/a&#34;b\"", "EngineOptions.UseFileCache=\"True\""})
+        EXPECT_TRUE(saved.contains(attribute)) << attribute << "\n" << saved.constData();
+    EXPECT_FALSE(saved.contains("EngineOptions.SilentMode")) << saved.constData();
+    EXPECT_FALSE(saved.contains("simSilent")) << saved.constData();
+
+    // A template that is silent itself stays so.
+    const QString silent = write("silent.fr3", header + "<TfrxReport EngineOptions.SilentMode=\"True\">"
+                                                        "<TfrxReportPage Name=\"Page1\"/></TfrxReport>");
+    ASSERT_EQ(run({silent, "-o", out}).code, 0);
+    saved = readBytes(out);
+    EXPECT_TRUE(saved.contains("EngineOptions.SilentMode=\"True\"")) << saved.constData();
+
+    // Saving again gives the same file.
+    const QString again = dir.filePath("again.fr3");
+    ASSERT_EQ(run({out, "-o", again}).code, 0);
+    EXPECT_EQ(readBytes(again), saved);
+}
+
 TEST_F(TemplateToolTest, PasswordProtectedTemplateIsNotWrittenBackEmpty)
 {
     TfrxReport report;
