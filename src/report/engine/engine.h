@@ -232,6 +232,7 @@ private:
     bool m_callFromEndPage = false;
     bool m_callFromPHeader = false;
     bool m_dontShowHeaders = false;
+    bool m_noBreak = false;
     double m_firstColumnY = 0;
     double m_pageCurX = 0;
     double m_prevFooterHeight = 0;

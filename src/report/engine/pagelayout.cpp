@@ -228,7 +228,10 @@ void TfrxEngine::EndPage()
         if (TfrxBand *cf = pageBand(&TfrxColumnFooter::staticClassInfo())) {
             const double x = CurX;
             CurX -= m_pageCurX;
+            const bool noBreak = m_noBreak;
+            m_noBreak = true;
             ShowBand(cf);
+            m_noBreak = noBreak;
             CurX = x;
         }
     }
@@ -286,7 +289,9 @@ void TfrxEngine::showPageFooter(TfrxBand *band)
 
 bool TfrxEngine::fitBand(TfrxBand *band)
 {
-    if (m_outputTo || FreeSpace() >= band->Height())
+    // Bands replayed at the top of a page, or printed while a page ends, never break it:
+    // they would only meet the same full page again.
+    if (m_outputTo || m_callFromAddPage || m_noBreak || FreeSpace() >= band->Height())
         return false;
     auto *data = dynamic_cast<TfrxDataBand *>(band);
     const bool tallerThanPage = band->Height() > GetPageHeight() - FooterHeight();
@@ -457,6 +462,8 @@ void TfrxEngine::NewColumn()
         pages->CutObjects(m_keepPosition);
         CurY = pages->GetLastY(CurX);
     }
+    const bool noBreak = m_noBreak;
+    m_noBreak = true;
     if (TfrxBand *cf = pageBand(&TfrxColumnFooter::staticClassInfo()))
         ShowBand(cf);
 
@@ -476,6 +483,7 @@ void TfrxEngine::NewColumn()
         CurX = x;
         st.Overflow = false;
     }
+    m_noBreak = noBreak;
     CurX = m_pageCurX + offset;
 
     if (moving) {
