@@ -7,6 +7,7 @@
 #include "report/engine/outline.h"
 #include "report/engine/previewpages.h"
 #include "report/model/report.h"
+#include "report/model/colors.h"
 #include "report/model/objectmodel.h"
 #include "report/model/dialogcontrols.h"
 #include "report/model/font.h"
@@ -159,13 +160,7 @@ void addGraphics(TfsScript *s, ClassAdder &adder)
     for (const ClassInfo *ci : {&TFont::staticClassInfo(), &TfrxFrame::staticClassInfo(), &TfrxHighlight::staticClassInfo(),
                                 &TfrxFormat::staticClassInfo()})
         adder.add(ci);
-    static const std::pair<const char *, int> colours[] = {
-        {"clBlack", 0x000000},   {"clMaroon", 0x000080}, {"clGreen", 0x008000},  {"clOlive", 0x008080},
-        {"clNavy", 0x800000},    {"clPurple", 0x800080}, {"clTeal", 0x808000},   {"clGray", 0x808080},
-        {"clSilver", 0xC0C0C0},  {"clRed", 0x0000FF},    {"clLime", 0x00FF00},   {"clYellow", 0x00FFFF},
-        {"clBlue", 0xFF0000},    {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},  {"clWhite", 0xFFFFFF},
-        {"clLtGray", 0xC0C0C0},  {"clDkGray", 0x808080}, {"clNone", clNone}};
-    for (const auto &[name, value] : colours)
+    for (const auto &[name, value] : frxStandardColors())
         if (!s->Find(QString::fromLatin1(name)))
             s->AddConst(QString::fromLatin1(name), QStringLiteral("Integer"), Variant(value));
 }

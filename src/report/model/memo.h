@@ -180,6 +180,20 @@ class TfrxCustomMemoView : public TfrxStretcheable {
     const Variant &Value() const { return m_value; }
     void SetValue(const Variant &v) { m_value = v; }
 
+    // Layout (the engine's text layout): the height and width the text needs, with gaps,
+    // frame and shadow, in whole pixels.
+    double CalcHeight() override;
+    double CalcWidth();
+    // A memo printed in parts: InitPart takes the whole text as the part still to print;
+    // DrawPart keeps in the text what fits the memo's current height and leaves the rest
+    // for the next part, returning the free height under the printed lines (the memo's
+    // height when no line fits).
+    void InitPart() override;
+    double DrawPart() override;
+    bool HasNextDataPart() const override { return !m_partText.isEmpty(); }
+    // The text still to print after the last DrawPart.
+    const QString &PartText() const { return m_partText; }
+
     // The text is restored after each output as well.
     void BeforePrint() override;
     void AfterPrint() override;
@@ -232,6 +246,7 @@ private:
     TfrxVAlign m_vAlign = TfrxVAlign::vaTop;
     Variant m_value;
     QStringList m_savedLines;
+    QString m_partText;
     QString m_lastValue; // last printed text, for SuppressRepeated
     bool m_hasLastValue = false;
 };

@@ -7,6 +7,7 @@
 #include "report/model/pages.h"
 #include "report/model/picture.h"
 #include "report/model/viewsdataset.h"
+#include "report/engine/drawtext.h"
 #include "report/engine/engine.h"
 #include "report/engine/expressioncache.h"
 #include "report/engine/previewpages.h"
@@ -590,6 +591,7 @@ TfrxReport::TfrxReport(Component *owner) : TfrxComponent(owner)
     m_engine = std::make_unique<TfrxEngine>(this);
     m_previewPages = std::make_unique<TfrxPreviewPages>(this);
     m_expressionCache = std::make_unique<TfrxExpressionCache>(m_script.get());
+    m_drawText = std::make_unique<TfrxDrawText>();
     IniFile = QStringLiteral("\\Software\\Tarnwell\\Report");
     Clear();
 }

@@ -13,6 +13,7 @@ namespace tw {
 
 class TfrxCustomEngine;
 class TfrxCustomPreviewPages;
+class TfrxDrawText;
 enum class TfrxPreviewProgress;
 class TfrxDataSet;
 class TfrxDataPage;
@@ -320,6 +321,8 @@ class TfrxReport : public TfrxComponent {
     // The host's progress callback: start, each new page (from 1), stop.
     std::function<void(TfrxReport *, TfrxPreviewProgress kind, int page)> OnProgress;
     TfrxExpressionCache *ExpressionCache() const { return m_expressionCache.get(); }
+    // The text layout every memo of the report measures with (under frxDrawTextLock).
+    TfrxDrawText *DrawText() const { return m_drawText.get(); }
     // The name of the object being processed; error lines start with it.
     QString CurObject;
     // Compiles ScriptText with the report's objects, Report, Engine, Outline, Value, Self,
@@ -373,6 +376,7 @@ private:
     std::unique_ptr<TfrxCustomEngine> m_engine;
     std::unique_ptr<TfrxCustomPreviewPages> m_previewPages;
     std::unique_ptr<TfrxExpressionCache> m_expressionCache;
+    std::unique_ptr<TfrxDrawText> m_drawText;
 };
 
 // A file that cannot be opened or created.
