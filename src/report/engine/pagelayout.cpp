@@ -443,6 +443,9 @@ bool TfrxEngine::splitBand(TfrxBand *band)
             c->SetTop(qMax(c->Top() - free, 0.0));
             if (dynamic_cast<TfrxStretcheable *>(c))
                 c->SetHeight(remaining.value(c));
+            // A paragraph cut in two goes on without its first-line indent.
+            if (auto *m = dynamic_cast<TfrxCustomMemoView *>(c); m && parted.contains(c))
+                m->SetFirstParaBreak(m->LastParaBreak());
         }
         free = FreeSpace();
     }

@@ -272,6 +272,14 @@ void TfrxCustomMemoView::GetData()
             m_hasLastValue = true;
         }
     }
+
+    // What does not fit goes on in the target memo, taken as plain text there.
+    if (TfrxCustomMemoView *target = FlowTo(); target && target != this) {
+        InitPart();
+        DrawPart();
+        target->SetText(PartText());
+        target->SetAllowExpressions(false);
+    }
 }
 
 QString TfrxCustomMemoView::FormatData(const Variant &value, TfrxFormat *format) const

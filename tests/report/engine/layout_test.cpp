@@ -386,3 +386,63 @@ TEST_F(Layout, TwoHundredRowsLayOutAcrossPagesWithEveryRowOnce)
 }
 
 } // namespace
+
+namespace {
+
+QString numberedLines(int n)
+{
+    QStringList lines;
+    for (int i = 1; i <= n; ++i)
+        lines << QStringLiteral("line %1").arg(i);
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QStringList memoLinesOf(TfrxComponent *bandCopy)
+{
+    QStringList out;
+    for (TfrxComponent *c : bandCopy->Objects())
+        if (auto *m = dynamic_cast<TfrxCustomMemoView *>(c))
+            out << m->Lines();
+    return out;
+}
+
+// A band that may split prints what fits of its long memo and the rest on the next page.
+TEST_F(Layout, ASplitBandCarriesTheRestOfItsMemoOver)
+{
+    host.load(report({}, page(QStringLiteral("Page1"),
+                              band("TfrxReportTitle", "ReportTitle1", 0, {}, memo("M0", "title"), 900)
+                                  + band("TfrxReportSummary", "ReportSummary1", 1000, "AllowSplit=\"True\" Stretched=\"True\"",
+                                         memo("Long", numberedLines(30), 0, "StretchMode=\"smActualHeight\"")))));
+    ASSERT_EQ(host.prepare(), QString());
+    TfrxCustomPreviewPages *pages = host.report->PreviewPages();
+    ASSERT_EQ(pages->Count(), 2);
+    TfrxComponent *first = pages->GetPage(0)->Objects().last();
+    const QStringList part1 = memoLinesOf(first);
+    TfrxComponent *second = pages->GetPage(1)->Objects().first();
+    const QStringList part2 = memoLinesOf(second);
+    ASSERT_FALSE(part1.isEmpty());
+    ASSERT_FALSE(part2.isEmpty());
+    EXPECT_EQ(part1.first(), "line 1");
+    EXPECT_EQ(part1 + part2, numberedLines(30).split(QStringLiteral("\r\n")));
+    EXPECT_LE(first->Top() + first->Height(), printable + 1e-6);
+    EXPECT_EQ(second->Top(), 0);
+}
+
+TEST_F(Layout, TextThatDoesNotFitFlowsToTheTargetMemo)
+{
+    host.load(report({}, page(QStringLiteral("Page1"),
+                              band("TfrxReportTitle", "ReportTitle1", 0, {},
+                                   memo("A", numberedLines(5), 0, "Height=\"36\" FlowTo=\"B\"")
+                                       + memo("B", "[never evaluated]", 50, "Height=\"100\""),
+                                   200))));
+    ASSERT_EQ(host.prepare(), QString());
+    TfrxComponent *title = host.report->PreviewPages()->GetPage(0)->Objects().first();
+    ASSERT_EQ(title->Objects().size(), 2);
+    const QStringList a = static_cast<TfrxCustomMemoView *>(title->Objects()[0])->Lines();
+    const QStringList b = static_cast<TfrxCustomMemoView *>(title->Objects()[1])->Lines();
+    ASSERT_FALSE(a.isEmpty());
+    EXPECT_EQ(a + b, numberedLines(5).split(QStringLiteral("\r\n")));
+    EXPECT_EQ(a.size(), 2);
+}
+
+} // namespace
