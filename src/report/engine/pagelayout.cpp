@@ -358,6 +358,7 @@ bool TfrxEngine::splitBand(TfrxBand *band)
     };
     double free = FreeSpace();
     int emptyPasses = 0;
+    int passes = 0;
     while (!waiting.isEmpty() && !report->Terminated) {
         if (!report->EngineOptions()->EnableThreadSafe)
             frxProcessMessages();
@@ -401,14 +402,23 @@ bool TfrxEngine::splitBand(TfrxBand *band)
                 c->SetTop(free);
             }
         }
-        // Nothing fitted on a fresh page either: print the rest where it stands rather than
-        // break page after page.
-        if (out.isEmpty() && ++emptyPasses > 1) {
+        // Nothing fitted on a fresh page either, or a fresh page has no room at all (its
+        // headers fill it): print the rest where it stands rather than break page after page.
+        if ((out.isEmpty() && ++emptyPasses > 1) || (passes > 0 && free <= 1e-6)) {
+            for (TfrxComponent *c : waiting) {
+                auto *s = dynamic_cast<TfrxStretcheable *>(c);
+                if (!s || out.contains(c) || s->StretchMode() == TfrxStretchMode::smDontStretch)
+                    continue;
+                constexpr double whole = 1e6;
+                s->SetHeight(whole);
+                s->SetHeight(whole - s->DrawPart());
+            }
             out = waiting;
             parted.clear();
         } else if (!out.isEmpty()) {
             emptyPasses = 0;
         }
+        ++passes;
         for (TfrxComponent *c : out)
             if (!parted.contains(c))
                 waiting.removeAll(c);
