@@ -51,14 +51,16 @@ QString page(const QString &name, const QString &bands, const QString &attrs = {
         .arg(name, attrs, bands);
 }
 
-QString report(const QStringList &datasets, const QString &pages)
+QString report(const QStringList &datasets, const QString &pages, const QString &script = {})
 {
     QString items;
     for (const QString &d : datasets)
         items += QStringLiteral("<item DataSet=\"%1\" DataSetName=\"%1\"/>").arg(d);
-    return QStringLiteral("<TfrxReport Version=\"4.14\" ScriptLanguage=\"RavidiReduva\"><Datasets>%1</Datasets>"
+    const QString scriptAttr =
+        script.isEmpty() ? QString() : QStringLiteral(" ScriptText.Text=\"%1\"").arg(attr(QString(script).replace(QLatin1Char('\n'), QStringLiteral("\r\n"))));
+    return QStringLiteral("<TfrxReport Version=\"4.14\" ScriptLanguage=\"RavidiReduva\"%3><Datasets>%1</Datasets>"
                           "<TfrxDataPage Name=\"Data\" Height=\"1000\" Width=\"1000\"/>%2</TfrxReport>")
-        .arg(items, pages);
+        .arg(items, pages, scriptAttr);
 }
 
 constexpr double printable = (297 - 20) * fr01cm; // 1046.93 px
@@ -149,11 +151,18 @@ TEST_F(Layout, KeepTogetherMovesAGroupWithItsOutline)
     host.load(report({QStringLiteral("T")},
                      page(QStringLiteral("Page1"),
                           band("TfrxGroupHeader", "GroupHeader1", 20,
-                               "Condition=\"T.&#34;g&#34;\" KeepTogether=\"True\" OutlineText=\"&#39;group &#39; + IntToStr(&#60;T.&#34;g&#34;&#62;)\"",
+                               "Condition=\"T.&#34;g&#34;\" KeepTogether=\"True\" OutlineText=\"&#39;group &#39; + IntToStr(&#60;T.&#34;g&#34;&#62;)\""
+                               " OnBeforePrint=\"GroupHeader1OnBeforePrint\"",
                                memo("M0", "group [<T.\"g\">]"))
                               + band("TfrxMasterData", "MasterData1", 60, "DataSetName=\"T\"", memo("M1", "[<T.\"v\">]"))
                               + band("TfrxGroupFooter", "GroupFooter1", 100, {}, memo("M2", "end [<T.\"g\">]"),
-                                     100))));
+                                     100)),
+                     "procedure GroupHeader1OnBeforePrint(Sender: TfrxComponent);\n"
+                     "begin\n"
+                     "  Engine.AddAnchor('anchor ' + IntToStr(<T.\"g\">));\n"
+                     "end;\n"
+                     "begin\n"
+                     "end."));
     ASSERT_EQ(host.prepare(), QString());
     const QStringList out = host.output();
     // A group takes 20 + 200 + 100 = 320 px: three fit into 1046.93, the fourth moves.
@@ -165,6 +174,9 @@ TEST_F(Layout, KeepTogetherMovesAGroupWithItsOutline)
     const QByteArray xml = host.prepared();
     EXPECT_TRUE(xml.contains("<item text=\"group 4\" page=\"1\" top=\"0\"")) << xml.toStdString();
     EXPECT_TRUE(xml.contains("<item text=\"group 3\" page=\"0\" top=\"640\"")) << xml.toStdString();
+    // The anchor went with its group.
+    EXPECT_TRUE(xml.contains("<item text=\"anchor 4\" page=\"1\" top=\"0\"/>")) << xml.toStdString();
+    EXPECT_TRUE(xml.contains("<item text=\"anchor 3\" page=\"0\" top=\"640\"/>")) << xml.toStdString();
 }
 
 TEST_F(Layout, PrintOnPreviousPageContinuesBelowTheLastBand)
