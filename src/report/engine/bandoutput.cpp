@@ -54,47 +54,42 @@ const QString &eventOf(TfrxComponent *c, QString TfrxView::*viewEvent, QString T
 
 // A band's tree is that of its own page: a subreport's bands run while the outer page
 // is being laid out.
-static const TfrxReportPage *pageOf(const TfrxBand *band)
+const TfrxBandTree &TfrxEngine::treeOf(const TfrxBand *band) const
 {
-    return band ? dynamic_cast<const TfrxReportPage *>(band->Parent()) : nullptr;
+    static const TfrxBandTree none;
+    const auto it = m_trees.constFind(band ? dynamic_cast<const TfrxReportPage *>(band->Parent()) : nullptr);
+    return it == m_trees.constEnd() ? none : *it;
 }
 
 const QList<TfrxDataBand *> &TfrxEngine::subBandsOf(TfrxDataBand *band) const
 {
     static const QList<TfrxDataBand *> none;
-    const auto it = m_trees.constFind(pageOf(band));
-    if (it == m_trees.constEnd())
-        return none;
-    const auto d = it->Details.constFind(band);
-    return d == it->Details.constEnd() ? none : *d;
+    const auto &details = treeOf(band).Details;
+    const auto d = details.constFind(band);
+    return d == details.constEnd() ? none : *d;
 }
 
 TfrxHeader *TfrxEngine::headerOf(TfrxDataBand *band) const
 {
-    const auto it = m_trees.constFind(pageOf(band));
-    return it == m_trees.constEnd() ? nullptr : it->Headers.value(band);
+    return treeOf(band).Headers.value(band);
 }
 
 TfrxFooter *TfrxEngine::footerOf(TfrxDataBand *band) const
 {
-    const auto it = m_trees.constFind(pageOf(band));
-    return it == m_trees.constEnd() ? nullptr : it->Footers.value(band);
+    return treeOf(band).Footers.value(band);
 }
 
 const QList<TfrxGroupHeader *> &TfrxEngine::groupsOf(TfrxDataBand *band) const
 {
     static const QList<TfrxGroupHeader *> none;
-    const auto it = m_trees.constFind(pageOf(band));
-    if (it == m_trees.constEnd())
-        return none;
-    const auto g = it->Groups.constFind(band);
-    return g == it->Groups.constEnd() ? none : *g;
+    const auto &groups = treeOf(band).Groups;
+    const auto g = groups.constFind(band);
+    return g == groups.constEnd() ? none : *g;
 }
 
 TfrxGroupFooter *TfrxEngine::groupFooterOf(TfrxGroupHeader *header) const
 {
-    const auto it = m_trees.constFind(pageOf(header));
-    return it == m_trees.constEnd() ? nullptr : it->GroupFooters.value(header);
+    return treeOf(header).GroupFooters.value(header);
 }
 
 void TfrxEngine::callEvent(TfrxComponent *c, const QString &event)

@@ -171,6 +171,7 @@ private:
     void resetSuppressed(TfrxBand *band);
     void callEvent(TfrxComponent *c, const QString &event);
     BandState &state(TfrxBand *band) { return m_bandState[band]; }
+    const TfrxBandTree &treeOf(const TfrxBand *band) const;
     const QList<TfrxDataBand *> &subBandsOf(TfrxDataBand *band) const;
     TfrxFooter *footerOf(TfrxDataBand *band) const;
     TfrxHeader *headerOf(TfrxDataBand *band) const;

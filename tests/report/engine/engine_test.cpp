@@ -15,25 +15,6 @@ TW_DEFINE_CLASS(RowTable, &TfrxDataSet::staticClassInfo()) {}
 
 namespace {
 
-// A memo element of the given text (written as it stands in the template).
-QString memo(const QString &name, const QString &text, double top = 0, const QString &extra = QString())
-{
-    return QStringLiteral("<TfrxMemoView Name=\"%1\" Left=\"0\" Top=\"%2\" Width=\"300\" Height=\"18\" Text=\"%3\" %4/>")
-        .arg(name)
-        .arg(top)
-        .arg(attr(text), extra);
-}
-
-QString band(const QString &cls, const QString &name, double top, const QString &attrs, const QString &children = {},
-             double height = 20)
-{
-    return QStringLiteral("<%1 Name=\"%2\" Left=\"0\" Top=\"%3\" Width=\"700\" Height=\"%4\" %5>%6</%1>")
-        .arg(cls, name)
-        .arg(top)
-        .arg(height)
-        .arg(attrs, children);
-}
-
 // A report with one A4 page (10 mm margins) holding the bands; datasets by name.
 QString report(const QStringList &datasets, const QString &bands, const QString &script = {},
                const QString &reportAttrs = {}, const QString &pageAttrs = {})
@@ -53,13 +34,6 @@ QString report(const QStringList &datasets, const QString &bands, const QString 
         .arg(scriptAttr, reportAttrs, items, pageAttrs, bands);
 }
 
-QString script(const QString &body)
-{
-    QString s = body;
-    s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return s;
-}
-
 class Engine : public ::testing::Test {
 protected:
     EngineHost host;
@@ -68,7 +42,7 @@ protected:
 TEST_F(Engine, MissingDataSetFailsBeforeAnyScriptRuns)
 {
     host.load(report({QStringLiteral("X")}, band("TfrxReportTitle", "ReportTitle1", 0, {}, memo("Memo1", "title")),
-                     script("begin\nSet('ran', 1);\nend.")));
+                     scriptText("begin\nSet('ran', 1);\nend.")));
     const QString error = host.prepare();
     EXPECT_TRUE(error.startsWith(QStringLiteral("The following error(s) have occured:\r\n"))) << error.toStdString();
     EXPECT_TRUE(error.contains(QStringLiteral("Dataset \"X\" does not exist\r\n"))) << error.toStdString();
@@ -183,7 +157,7 @@ TEST_F(Engine, TwoPassesRunTheEventsTwiceAndKnowTheTotalSecondTime)
     host.load(report({QStringLiteral("T")},
                      band("TfrxMasterData", "MasterData1", 40, "DataSetName=\"T\" OnBeforePrint=\"MasterData1OnBeforePrint\"",
                           memo("Memo1", "x")),
-                     script("var n: Integer;\n"
+                     scriptText("var n: Integer;\n"
                             "    totals: String;\n"
                             "procedure MasterData1OnBeforePrint(Sender: TfrxComponent);\n"
                             "begin\n"
@@ -205,7 +179,7 @@ TEST_F(Engine, AnEventThatRaisesStopsTheRunWithTheErrorList)
     host.load(report({QStringLiteral("T")},
                      band("TfrxMasterData", "MasterData1", 40, "DataSetName=\"T\" OnBeforePrint=\"MasterData1OnBeforePrint\"",
                           memo("Memo1", "[<T.\"v\">]")),
-                     script("procedure MasterData1OnBeforePrint(Sender: TfrxComponent);\n"
+                     scriptText("procedure MasterData1OnBeforePrint(Sender: TfrxComponent);\n"
                             "begin\n"
                             "  if <T.\"v\"> = 2 then RaiseException('no rate for row 2');\n"
                             "end;\n"
@@ -225,7 +199,7 @@ TEST_F(Engine, ScriptChangesDoNotOutliveTheRun)
     host.load(report({QStringLiteral("CUST")},
                      band("TfrxReportTitle", "ReportTitle1", 0, "OnBeforePrint=\"ReportTitle1OnBeforePrint\"",
                           memo("Memo1", "shown [<CUST.\"hide\">]") + memo("Memo2", "sometimes", 20)),
-                     script("procedure ReportTitle1OnBeforePrint(Sender: TfrxComponent);\n"
+                     scriptText("procedure ReportTitle1OnBeforePrint(Sender: TfrxComponent);\n"
                             "begin\n"
                             "  if <CUST.\"hide\"> = 1 then Memo2.Visible := False;\n"
                             "  Memo1.Font.Size := 20;\n"
@@ -286,7 +260,7 @@ namespace {
 TEST_F(Engine, ManualBuildShowsBandsFromTheScript)
 {
     host.load(report({}, band("TfrxMasterData", "MasterData1", 40, "RowCount=\"5\"", memo("Memo1", "row")),
-                     script("procedure Page1OnManualBuild(Sender: TfrxComponent);\n"
+                     scriptText("procedure Page1OnManualBuild(Sender: TfrxComponent);\n"
                             "var i: Integer;\n"
                             "begin\n"
                             "  for i := 1 to 3 do\n"
@@ -317,7 +291,7 @@ TEST_F(Engine, StopReportEndsTheLoopsAndKeepsThePages)
                      band("TfrxMasterData", "MasterData1", 40, "DataSetName=\"T\" OnAfterPrint=\"MasterData1OnAfterPrint\"",
                           memo("Memo1", "[<T.\"v\">]"))
                          + band("TfrxFooter", "Footer1", 80, {}, memo("Memo2", "end")),
-                     script("procedure MasterData1OnAfterPrint(Sender: TfrxComponent);\n"
+                     scriptText("procedure MasterData1OnAfterPrint(Sender: TfrxComponent);\n"
                             "begin\n"
                             "  if <T.\"v\"> = 2 then Engine.StopReport;\n"
                             "end;\n"

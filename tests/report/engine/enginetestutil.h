@@ -165,4 +165,29 @@ inline QString attr(const QString &text)
     return out;
 }
 
+// Template pieces: a memo element and a band element holding children.
+inline QString memo(const QString &name, const QString &text, double top = 0, const QString &extra = QString())
+{
+    return QStringLiteral("<TfrxMemoView Name=\"%1\" Left=\"0\" Top=\"%2\" Width=\"300\" Height=\"18\" Text=\"%3\" %4/>")
+        .arg(name)
+        .arg(top)
+        .arg(attr(text), extra);
+}
+
+inline QString band(const QString &cls, const QString &name, double top, const QString &attrs,
+                    const QString &children = {}, double height = 20)
+{
+    return QStringLiteral("<%1 Name=\"%2\" Left=\"0\" Top=\"%3\" Width=\"700\" Height=\"%4\" %5>%6</%1>")
+        .arg(cls, name)
+        .arg(top)
+        .arg(height)
+        .arg(attrs, children);
+}
+
+// Script text with the template's CR LF line ends.
+inline QString scriptText(const QString &body)
+{
+    return QString(body).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
+
 } // namespace tw::test

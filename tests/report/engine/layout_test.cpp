@@ -26,24 +26,6 @@ TW_DEFINE_CLASS(GrowingView, &TfrxStretcheable::staticClassInfo()) {}
 
 namespace {
 
-QString memo(const QString &name, const QString &text, double top = 0, const QString &extra = QString())
-{
-    return QStringLiteral("<TfrxMemoView Name=\"%1\" Left=\"0\" Top=\"%2\" Width=\"300\" Height=\"18\" Text=\"%3\" %4/>")
-        .arg(name)
-        .arg(top)
-        .arg(attr(text), extra);
-}
-
-QString band(const QString &cls, const QString &name, double top, const QString &attrs, const QString &children = {},
-             double height = 20)
-{
-    return QStringLiteral("<%1 Name=\"%2\" Left=\"0\" Top=\"%3\" Width=\"700\" Height=\"%4\" %5>%6</%1>")
-        .arg(cls, name)
-        .arg(top)
-        .arg(height)
-        .arg(attrs, children);
-}
-
 QString page(const QString &name, const QString &bands, const QString &attrs = {})
 {
     return QStringLiteral("<TfrxReportPage Name=\"%1\" PaperWidth=\"210\" PaperHeight=\"297\" PaperSize=\"9\" "
@@ -57,7 +39,7 @@ QString report(const QStringList &datasets, const QString &pages, const QString 
     for (const QString &d : datasets)
         items += QStringLiteral("<item DataSet=\"%1\" DataSetName=\"%1\"/>").arg(d);
     const QString scriptAttr =
-        script.isEmpty() ? QString() : QStringLiteral(" ScriptText.Text=\"%1\"").arg(attr(QString(script).replace(QLatin1Char('\n'), QStringLiteral("\r\n"))));
+        script.isEmpty() ? QString() : QStringLiteral(" ScriptText.Text=\"%1\"").arg(attr(scriptText(script)));
     return QStringLiteral("<TfrxReport Version=\"4.14\" ScriptLanguage=\"RavidiReduva\"%3><Datasets>%1</Datasets>"
                           "<TfrxDataPage Name=\"Data\" Height=\"1000\" Width=\"1000\"/>%2</TfrxReport>")
         .arg(items, pages, scriptAttr);
