@@ -40,14 +40,12 @@ bool sameGroupValue(const Variant &a, const Variant &b)
     }
 }
 
-const QString &eventOf(TfrxComponent *c, QString TfrxView::*viewEvent, QString TfrxBand::*bandEvent)
+// The event of a view; other objects on a band have none.
+const QString &viewEvent(TfrxComponent *c, QString TfrxView::*event)
 {
     static const QString none;
-    if (auto *v = dynamic_cast<TfrxView *>(c))
-        return v->*viewEvent;
-    if (auto *b = dynamic_cast<TfrxBand *>(c); b && bandEvent)
-        return b->*bandEvent;
-    return none;
+    auto *v = dynamic_cast<TfrxView *>(c);
+    return v ? v->*event : none;
 }
 
 } // namespace
@@ -198,14 +196,11 @@ void TfrxEngine::runDataBands(const QList<TfrxDataBand *> &bands)
                 if (firstRow && header)
                     endKeep(header);
 
-                m_masterRows.append({band->Name(), state(band).LineThrough});
                 ++state(band).LineN;
                 ++state(band).LineThrough;
                 advanceBandColumn(band);
                 addBandOutline(band);
                 runDataBands(subBandsOf(band));
-                if (!m_masterRows.isEmpty())
-                    m_masterRows.removeLast();
                 leaveBandOutline(band);
                 m_isFirstBand = false;
                 if (band->FooterAfterEach())
@@ -428,10 +423,10 @@ void TfrxEngine::prepareBand(TfrxBand *band)
             script->SetVariables(QStringLiteral("Self"), Variant::fromObject(obj));
         if (!band->Visible())
             continue;
-        callEvent(obj, eventOf(obj, &TfrxView::OnBeforePrint, nullptr));
+        callEvent(obj, viewEvent(obj, &TfrxView::OnBeforePrint));
         if (obj->Visible()) {
             obj->GetData();
-            callEvent(obj, eventOf(obj, &TfrxView::OnAfterData, nullptr));
+            callEvent(obj, viewEvent(obj, &TfrxView::OnAfterData));
         }
     }
 
@@ -450,7 +445,7 @@ void TfrxEngine::unprepareBand(TfrxBand *band)
     if (band->Visible())
         for (TfrxComponent *c : objects) {
             report->CurObject = c->Name();
-            callEvent(c, eventOf(c, &TfrxView::OnAfterPrint, nullptr));
+            callEvent(c, viewEvent(c, &TfrxView::OnAfterPrint));
         }
     for (TfrxComponent *c : band->Objects())
         if (auto *obj = dynamic_cast<TfrxReportComponent *>(c))

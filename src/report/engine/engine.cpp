@@ -77,24 +77,22 @@ TfrxCustomPreviewPages *TfrxCustomEngine::PreviewPages() const
     return m_report ? m_report->PreviewPages() : nullptr;
 }
 
-// While pages are being prepared the numbers come from them; before the first page the
-// fields stand in.
 int TfrxCustomEngine::LogicalPageNumber()
 {
     TfrxCustomPreviewPages *p = PreviewPages();
-    return p && p->CurPage >= 0 && p->Count() > 0 ? p->GetLogicalPageNo() : LogicalPageNo;
+    return p && p->CurPage >= 0 && p->Count() > 0 ? p->GetLogicalPageNo() : 1;
 }
 
 int TfrxCustomEngine::LogicalTotalPages()
 {
     TfrxCustomPreviewPages *p = PreviewPages();
-    return p && p->CurPage >= 0 && p->Count() > 0 ? p->GetLogicalTotalPages() : LogicalPageCount;
+    return p && p->CurPage >= 0 && p->Count() > 0 ? p->GetLogicalTotalPages() : 0;
 }
 
 int TfrxCustomEngine::PreparedPageNumber()
 {
     TfrxCustomPreviewPages *p = PreviewPages();
-    return p && p->CurPage >= 0 && p->Count() > 0 ? p->CurPage + 1 : PreparedPageIndex + 1;
+    return p && p->CurPage >= 0 && p->Count() > 0 ? p->CurPage + 1 : 1;
 }
 
 void TfrxCustomEngine::ShowBandByName(const QString &name)

@@ -6,7 +6,6 @@
 #include "report/model/bands.h"
 
 #include <QHash>
-#include <QSet>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -60,11 +59,8 @@ class TfrxCustomEngine : public Object {
     // Components told after every printed data row (OnNotify).
     QList<TfrxComponent *> NotifyList;
 
-    // Page numbers as expressions see them when no page has been prepared (a run keeps
-    // them in the prepared pages).
-    int LogicalPageNo = 1;
-    int LogicalPageCount = 0;
-    int PreparedPageIndex = 0;
+    // Page numbers as expressions see them: from the prepared pages, or those of a first
+    // page before any exists.
     int LogicalPageNumber();
     int LogicalTotalPages();
     int PreparedPageNumber();
@@ -218,8 +214,6 @@ private:
     QHash<TfrxBand *, ShiftTree> m_shiftTrees;
     // Objects a subreport printed on its parent added to a band for one output.
     QHash<TfrxBand *, QList<TfrxComponent *>> m_addedObjects;
-    // Horizontal bands that hold objects of vertical bands.
-    QSet<TfrxBand *> m_hasVerticalBands;
     QList<HeaderItem> m_headerList;
     TfrxBand *m_lastBandOnPage = nullptr;
     TfrxBand *m_startNewPageBand = nullptr;
@@ -232,7 +226,6 @@ private:
     bool m_callFromAddPage = false;
     bool m_callFromEndPage = false;
     bool m_callFromPHeader = false;
-    bool m_dontShowHeaders = false;
     bool m_noBreak = false;
     double m_firstColumnY = 0;
     double m_pageCurX = 0;
@@ -246,8 +239,6 @@ private:
     int m_keepAnchor = 0;
     bool m_keepHeader = false;
     bool m_keepFooter = false;
-    // Printed master rows (band name, line) for drill-down names.
-    QList<QPair<QString, int>> m_masterRows;
     std::unique_ptr<TfrxNullBand> m_nullBand;
 };
 

@@ -183,8 +183,6 @@ void TfrxEngine::showHeaderList()
             continue;
         if (item.IsInKeepList && !m_keepFooter)
             continue;
-        if ((isHeader || as<TfrxGroupHeader>(b)) && m_dontShowHeaders)
-            continue;
         if (isHeader && b == m_lastBandOnPage)
             continue;
 
@@ -295,7 +293,7 @@ bool TfrxEngine::fitBand(TfrxBand *band)
         return false;
     auto *data = dynamic_cast<TfrxDataBand *>(band);
     const bool tallerThanPage = band->Height() > GetPageHeight() - FooterHeight();
-    if ((band->AllowSplit() && !m_keeping) || (tallerThanPage && !m_hasVerticalBands.contains(band))) {
+    if ((band->AllowSplit() && !m_keeping) || tallerThanPage) {
         if (!band->AllowSplit() && data && state(band).LineThrough > 1 && !band->StartNewPage())
             NewColumn();
         endKeep(band);

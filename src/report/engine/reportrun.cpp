@@ -83,11 +83,6 @@ private:
     QString m_password;
 };
 
-bool isReportPage(TfrxComponent *c)
-{
-    return dynamic_cast<TfrxReportPage *>(c) != nullptr;
-}
-
 } // namespace
 
 bool TfrxReport::PrepareReport(bool clearLastReport)
@@ -162,12 +157,11 @@ bool TfrxEngine::Run()
 
         if (go) {
             TfrxCustomPreviewPages *pages = PreviewPages();
-            for (TfrxComponent *c : report->Objects()) {
-                if (!isReportPage(c))
-                    continue;
-                pages->AddSourcePage(static_cast<TfrxPage *>(c));
-                Aggregates().AddItems(static_cast<TfrxReportPage *>(c));
-            }
+            for (TfrxComponent *c : report->Objects())
+                if (auto *page = dynamic_cast<TfrxReportPage *>(c)) {
+                    pages->AddSourcePage(page);
+                    Aggregates().AddItems(page);
+                }
 
             FinalPass = !DoublePass;
             TotalPages = 0;
@@ -224,8 +218,6 @@ bool TfrxEngine::initialize()
     m_headerList.clear();
     m_bandState.clear();
     m_shiftTrees.clear();
-    m_hasVerticalBands.clear();
-    m_masterRows.clear();
     m_trees.clear();
     Aggregates().Clear();
 
@@ -277,7 +269,6 @@ void TfrxEngine::finalize()
             for (const auto &added : std::as_const(e->m_addedObjects))
                 qDeleteAll(added);
             e->m_addedObjects.clear();
-            e->m_hasVerticalBands.clear();
             e->m_headerList.clear();
             e->m_page = nullptr;
             e->m_keepBand = nullptr;
@@ -398,9 +389,6 @@ void TfrxEngine::showPageObjects(TfrxReportPage *page)
         m_nullBand = std::make_unique<TfrxNullBand>();
     TfrxNullBand *band = m_nullBand.get();
     band->SetBounds(0, 0, PageWidth, PageHeight);
-    QList<int> positions;
-    for (TfrxComponent *c : loose)
-        positions.append(int(page->Objects().indexOf(c)));
     struct PutBack {
         TfrxReportPage *page;
         QList<TfrxComponent *> &loose;
