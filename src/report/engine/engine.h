@@ -151,7 +151,6 @@ private:
     void runPageOnce(TfrxReportPage *page);
     void showPageObjects(TfrxReportPage *page);
     bool hasData(TfrxComponent *c, const QList<TfrxDataBand *> &subBands, bool printIfDetailEmpty);
-    void progressPage();
 
     // bandoutput.cpp
     void runDataBands(const QList<TfrxDataBand *> &bands);

@@ -157,7 +157,6 @@ void TfrxEngine::addPage()
     TfrxCustomPreviewPages *pages = PreviewPages();
     m_prevFooterHeight = 0;
     pages->AddPage(m_page);
-    progressPage();
     CurY = 0;
     if (auto *overlay = as<TfrxOverlay>(pageBand(&TfrxOverlay::staticClassInfo())); overlay && !overlay->PrintOnTop())
         ShowBand(overlay);

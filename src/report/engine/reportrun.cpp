@@ -200,8 +200,6 @@ bool TfrxEngine::initialize()
     TfrxReport *report = Report();
     TfrxCustomPreviewPages *pages = PreviewPages();
     pages->Initialize();
-    if (report->OnProgress)
-        report->OnProgress(report, TfrxPreviewProgress::Start, 0);
     pages->AddPageAction = apAdd;
     const TDateTime now = nowDateTime();
     StartDate = std::floor(now);
@@ -277,8 +275,6 @@ void TfrxEngine::finalize()
         }
     } finish{this};
     report->DataSets().Finalize();
-    if (report->OnProgress)
-        report->OnProgress(report, TfrxPreviewProgress::Stop, 0);
 }
 
 void TfrxEngine::preparePage(TfrxReportPage *page, bool vertical)
@@ -421,16 +417,6 @@ bool TfrxEngine::hasData(TfrxComponent *c, const QList<TfrxDataBand *> &subBands
         }
     }
     return result;
-}
-
-void TfrxEngine::progressPage()
-{
-    TfrxReport *report = Report();
-    if (report->EngineOptions()->EnableThreadSafe)
-        return;
-    if (report->OnProgress)
-        report->OnProgress(report, TfrxPreviewProgress::Page, PreviewPages()->CurPage + 1);
-    frxProcessMessages();
 }
 
 } // namespace tw

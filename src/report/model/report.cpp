@@ -590,6 +590,15 @@ TfrxReport::TfrxReport(Component *owner) : TfrxComponent(owner)
     m_script->AddRTTI();
     m_engine = std::make_unique<TfrxEngine>(this);
     m_previewPages = std::make_unique<TfrxPreviewPages>(this);
+    // The store's progress points are the run's: the host hears of them and the window
+    // gets to process its messages, unless the run is to stay off the window.
+    m_previewPages->OnProgress = [this](TfrxPreviewProgress kind, int page) {
+        if (m_engineOptions.EnableThreadSafe)
+            return;
+        if (OnProgress)
+            OnProgress(this, kind, page);
+        frxProcessMessages();
+    };
     m_expressionCache = std::make_unique<TfrxExpressionCache>(m_script.get());
     m_drawText = std::make_unique<TfrxDrawText>();
     IniFile = QStringLiteral("\\Software\\Tarnwell\\Report");
