@@ -3,7 +3,6 @@
 #include "report/engine/aggregates.h"
 #include "report/engine/previewpages.h"
 #include "report/model/report.h"
-#include "report/xml/xmldocument.h"
 #include "script/interpreter.h"
 
 
@@ -119,19 +118,7 @@ void TfrxCustomEngine::AddAnchor(const QString &text)
 int TfrxCustomEngine::GetAnchorPage(const QString &text)
 {
     auto *p = dynamic_cast<TfrxPreviewPages *>(PreviewPages());
-    if (!p)
-        return -1;
-    TfrxXMLItem *root = p->XMLDocument().Root();
-    const int a = root->Find(QStringLiteral("anchors"));
-    if (a < 0)
-        return -1;
-    TfrxXMLItem *anchors = root->Items(a);
-    for (int i = 0; i < anchors->Count(); ++i) {
-        TfrxXMLItem *item = anchors->Items(i);
-        if (DecodeXMLValue(item->GetProp(QStringLiteral("text"))) == text)
-            return item->GetProp(QStringLiteral("page")).toInt();
-    }
-    return -1;
+    return p ? p->GetAnchorPage(text) : -1;
 }
 
 } // namespace tw

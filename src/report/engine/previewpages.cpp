@@ -608,6 +608,18 @@ void TfrxPreviewPages::AddAnchor(const QString &text)
                            QString::number(e ? std::lround(e->CurY) : 0)));
 }
 
+int TfrxPreviewPages::GetAnchorPage(const QString &text) const
+{
+    const int a = root()->Find(kAnchors);
+    if (a < 0)
+        return -1;
+    const TfrxXMLItem *anchors = root()->Items(a);
+    for (int i = 0; i < anchors->Count(); ++i)
+        if (DecodeXMLValue(anchors->Items(i)->GetProp(QStringLiteral("text"))) == text)
+            return intProp(anchors->Items(i), QStringLiteral("page"));
+    return -1;
+}
+
 void TfrxPreviewPages::ShiftAnchors(int from, int newTop)
 {
     const int a = root()->Find(kAnchors);

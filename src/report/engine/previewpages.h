@@ -140,6 +140,8 @@ public:
     void UpdatePageDimensions(TfrxPage *page, double width, double height);
     // Appends an anchor at the engine's current Y on the current page.
     void AddAnchor(const QString &text);
+    // The page of the first anchor with that text, or -1.
+    int GetAnchorPage(const QString &text) const;
 
     // Source pages and the links between design objects and their copies.
     int SourcePageCount() const { return int(m_sourcePages.size()); }

@@ -159,6 +159,11 @@ TEST_F(Layout, KeepTogetherMovesAGroupWithItsOutline)
     // The anchor went with its group.
     EXPECT_TRUE(xml.contains("<item text=\"anchor 4\" page=\"1\" top=\"0\"/>")) << xml.toStdString();
     EXPECT_TRUE(xml.contains("<item text=\"anchor 3\" page=\"0\" top=\"640\"/>")) << xml.toStdString();
+    auto *store = dynamic_cast<TfrxPreviewPages *>(host.report->PreviewPages());
+    ASSERT_NE(store, nullptr);
+    EXPECT_EQ(store->GetAnchorPage(QStringLiteral("anchor 4")), 1);
+    EXPECT_EQ(store->GetAnchorPage(QStringLiteral("anchor 1")), 0);
+    EXPECT_EQ(store->GetAnchorPage(QStringLiteral("no such anchor")), -1);
 }
 
 TEST_F(Layout, PrintOnPreviousPageContinuesBelowTheLastBand)
