@@ -1,10 +1,10 @@
 // The bundled demo, end to end: the same steps as `make demo` in a temporary directory, then
 // the package files as a reader of them sees them.
 #include "support/testsupport.h"
+#include "tarnwellrun.h"
 
 #include <QDir>
 #include <QMap>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
@@ -88,22 +88,14 @@ protected:
     {
         g_run = std::make_unique<DemoRun>();
         DemoRun &r = *g_run;
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        // Numbers formatted by the script follow the locale; fix it.
-        env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral("bash"), {tw::test::sourceDir() + QStringLiteral("/demo/run-demo.sh"),
-                                         QStringLiteral(TARNWELL_EXE), r.dir.path() + QStringLiteral("/run")});
-        p.closeWriteChannel();
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-        }
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
+        const tw::app::test::TarnwellRun demo =
+            tw::app::test::runProgram(QStringLiteral("bash"),
+                                      {tw::test::sourceDir() + QStringLiteral("/demo/run-demo.sh"),
+                                       QStringLiteral(TARNWELL_EXE), r.dir.path() + QStringLiteral("/run")},
+                                      120000);
+        r.exitCode = demo.exitCode;
+        r.out = demo.out;
+        r.err = demo.err;
         const QDir output(r.dir.path() + QStringLiteral("/run/output"));
         for (const QString &name : output.entryList({QStringLiteral("*.xml")}, QDir::Files))
             r.packageFiles << output.filePath(name);
@@ -125,13 +117,8 @@ TEST_F(Demo, ExportsEveryBillOfJanuaryIntoWellFormedPackages)
                                    + QStringLiteral("/run/output/")))
         << run().out.toStdString();
     ASSERT_EQ(run().packageFiles.size(), 14);
-    for (const QString &file : run().packageFiles) {
-        QProcess lint;
-        lint.setProcessChannelMode(QProcess::MergedChannels);
-        lint.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), file});
-        ASSERT_TRUE(lint.waitForFinished(30000)) << "xmllint did not run (scripts/install-deps.sh installs it)";
-        EXPECT_EQ(lint.exitCode(), 0) << file.toStdString() << "\n" << lint.readAll().toStdString();
-    }
+    for (const QString &file : run().packageFiles)
+        EXPECT_EQ(tw::app::test::xmllintComplaint(file), QString()) << file.toStdString();
     EXPECT_TRUE(run().parseError.isEmpty()) << run().parseError.toStdString();
 
     // The period leaves out the bills of December and February; six bills have an act.

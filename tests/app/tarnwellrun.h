@@ -1,7 +1,7 @@
 #pragma once
 
-// The built `tarnwell` executable run as a child process, for the tests of its verbs.
-// Only app_tests know where it is (TARNWELL_EXE).
+// The built `tarnwell` executable (and other programs) run as a child process, for the
+// tests of its verbs. Only app_tests know where it is (TARNWELL_EXE).
 
 #include <QProcess>
 #include <QString>
@@ -16,20 +16,21 @@ struct TarnwellRun {
     QString out;
 };
 
-// Runs tarnwell with the arguments in a UTF-8 C locale and waits up to 30 seconds.
-inline TarnwellRun runTarnwell(const QStringList &args)
+// Runs a program with the arguments in a UTF-8 C locale (numbers and dates the scripts
+// format follow it) and waits up to the given time.
+inline TarnwellRun runProgram(const QString &program, const QStringList &args, int timeoutMs = 30000)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TARNWELL_EXE), args);
+    p.start(program, args);
     p.closeWriteChannel();
-    if (!p.waitForFinished(30000)) {
+    if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
-        ADD_FAILURE() << "tarnwell did not finish";
+        ADD_FAILURE() << program.toStdString() << " did not finish";
         return {};
     }
     TarnwellRun r;
@@ -37,6 +38,21 @@ inline TarnwellRun runTarnwell(const QStringList &args)
     r.err = QString::fromUtf8(p.readAllStandardError());
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     return r;
+}
+
+inline TarnwellRun runTarnwell(const QStringList &args)
+{
+    return runProgram(QStringLiteral(TARNWELL_EXE), args);
+}
+
+// What xmllint says against a file: empty when it is well-formed XML. Not finding xmllint
+// is a failure of its own (scripts/install-deps.sh installs it).
+inline QString xmllintComplaint(const QString &file)
+{
+    const TarnwellRun r = runProgram(QStringLiteral("xmllint"), {QStringLiteral("--noout"), file});
+    if (r.exitCode == 0)
+        return QString();
+    return QStringLiteral("xmllint exit %1: %2%3").arg(r.exitCode).arg(r.out, r.err);
 }
 
 } // namespace tw::app::test
