@@ -4,6 +4,9 @@
 
 #include "report/engine/engine.h"
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 using namespace tw;
@@ -307,6 +310,80 @@ TEST_F(Engine, StopReportEndsTheLoopsAndKeepsThePages)
     EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{int(TfrxPreviewProgress::Start), 0},
                                                           {int(TfrxPreviewProgress::Page), 1},
                                                           {int(TfrxPreviewProgress::Stop), 0}}));
+}
+
+} // namespace
+
+namespace {
+
+// Conflicting datasets and a script that does not compile stop a run before any page.
+TEST_F(Engine, DataSetConflictsAndScriptErrorsStopTheRun)
+{
+    host.table(QStringLiteral("T"), {QStringLiteral("v")}, {{Variant(1)}});
+    host.table(QStringLiteral("U"), {QStringLiteral("v")}, {{Variant(1)}});
+    const QString dataBand = band("TfrxMasterData", "MasterData1", 40, "DataSetName=\"T\"", memo("Memo1", "x"));
+    const struct {
+        QString reportAttrs, pageAttrs, script, line;
+    } cases[] = {
+        {"DataSetName=\"U\"", "DataSetName=\"U\"", {}, "Cannot use the same dataset for Report.DataSet and Page.DataSet"},
+        {"DataSetName=\"T\"", {}, {}, "Cannot use the same dataset for Report.DataSet and Band.DataSet"},
+        {{}, "DataSetName=\"T\"", {}, "Cannot use the same dataset for Page.DataSet and Band.DataSet"},
+        {{}, {}, scriptText("begin\n  x := ;\nend."), "Script error at 2:"},
+    };
+    for (const auto &c : cases) {
+        host.load(report({QStringLiteral("T"), QStringLiteral("U")}, dataBand, c.script, c.reportAttrs, c.pageAttrs));
+        const QString error = host.prepare();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("The following error(s) have occured:\r\n"))) << error.toStdString();
+        EXPECT_TRUE(error.contains(c.line)) << c.line.toStdString() << "\n" << error.toStdString();
+        EXPECT_EQ(host.report->PreviewPages()->Count(), 0) << c.line.toStdString();
+    }
+}
+
+// OnRunDialogs decides whether the run goes on; a refusal is no error.
+TEST_F(Engine, RunDialogsCanStopTheRun)
+{
+    for (bool go : {true, false}) {
+        host.load(report({}, band("TfrxReportTitle", "ReportTitle1", 0, {}, memo("Memo1", "title")),
+                         scriptText(QStringLiteral("procedure Dialogs(var Result: Boolean);\n"
+                                                   "begin\n"
+                                                   "  Result := %1;\n"
+                                                   "end;\n"
+                                                   "begin\n"
+                                                   "end.")
+                                        .arg(go ? "True" : "False")),
+                         QStringLiteral("OnRunDialogs=\"Dialogs\"")));
+        bool prepared = false;
+        try {
+            prepared = host.report->PrepareReport(true);
+        } catch (const Error &e) {
+            FAIL() << e.message().toStdString();
+        }
+        EXPECT_EQ(prepared, go);
+        EXPECT_EQ(host.output(), go ? QStringList({"1: ReportTitle1 title"}) : QStringList());
+    }
+}
+
+// With the file cache the report is kept in a temporary file during the run, and put back
+// from it just as from memory.
+TEST_F(Engine, TheFileCacheKeepsTheReportAcrossTheRunToo)
+{
+    host.load(report({}, band("TfrxReportTitle", "ReportTitle1", 0, "OnBeforePrint=\"ReportTitle1OnBeforePrint\"",
+                              memo("Memo1", "title")),
+                     scriptText("procedure ReportTitle1OnBeforePrint(Sender: TfrxComponent);\n"
+                                "begin\n"
+                                "  Memo1.Visible := False;\n"
+                                "end;\n"
+                                "begin\n"
+                                "end.")));
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    host.report->EngineOptions()->UseFileCache = true;
+    host.report->EngineOptions()->TempDir = temp.path() + QLatin1Char('/');
+    ASSERT_EQ(host.prepare(), QString());
+    EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 "}));
+    EXPECT_TRUE(host.report->FindObject(QStringLiteral("Memo1"))->Visible());
+    // Nothing of the saved report is left behind.
+    EXPECT_TRUE(QDir(temp.path()).entryList({QStringLiteral("*.fr3")}, QDir::Files).isEmpty());
 }
 
 } // namespace
