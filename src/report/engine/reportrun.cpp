@@ -279,7 +279,8 @@ void TfrxEngine::finalize()
 
 void TfrxEngine::preparePage(TfrxReportPage *page, bool vertical)
 {
-    page->AlignChildren();
+    if (!vertical) // once per page: the vertical pass follows on the same alignment
+        page->AlignChildren();
     for (TfrxComponent *c : page->Objects()) {
         auto *b = dynamic_cast<TfrxBand *>(c);
         if (!b || b->Vertical() != vertical)
