@@ -138,6 +138,12 @@ void ClassInfo::build() const
         }
     }
     m_index = std::move(index);
+    // Names nearly always come spelled as declared (files, the serializer): those skip the
+    // upper-casing. Every spelling of the chain maps to the entry that won.
+    for (const ClassInfo *c = this; c; c = c->parent)
+        for (const PropInfo &p : c->ownProperties)
+            if (!m_exact.contains(p.name))
+                m_exact.insert(p.name, m_index.value(p.name.toUpper()));
 }
 
 const QList<const PropInfo *> &ClassInfo::properties() const
@@ -149,6 +155,9 @@ const QList<const PropInfo *> &ClassInfo::properties() const
 const PropInfo *ClassInfo::findProperty(const QString &propName) const
 {
     properties();
+    const auto exact = m_exact.constFind(propName);
+    if (exact != m_exact.constEnd())
+        return m_all[*exact];
     const auto it = m_index.constFind(propName.toUpper());
     return it == m_index.constEnd() ? nullptr : m_all[*it];
 }

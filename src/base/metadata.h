@@ -119,6 +119,7 @@ private:
     mutable std::once_flag m_once;
     mutable QList<const PropInfo *> m_all;
     mutable QHash<QString, int> m_index; // upper-cased name -> position in m_all
+    mutable QHash<QString, int> m_exact; // declared spellings -> position in m_all
 };
 
 // Classes registered by name (looked up ignoring case).

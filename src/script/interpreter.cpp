@@ -1,5 +1,7 @@
 #include "script/interpreter.h"
 
+#include "script/ilcache.h"
+
 #include "script/expression.h"
 #include "script/messages.h"
 #include "script/lexer.h"
@@ -1130,8 +1132,13 @@ bool TfsScript::Compile()
     try {
         TfsILParser parser(this);
         parser.SelectLanguage(SyntaxType);
-        if (parser.MakeILScript(Lines.join(QStringLiteral("\r\n"))))
+        const QString text = Lines.join(QStringLiteral("\r\n"));
+        if (ilcache::reuse(parser, SyntaxType, ExtendedCharset, text)) {
             parseIL(parser);
+        } else if (parser.MakeILScript(text)) {
+            ilcache::keep(parser, SyntaxType, ExtendedCharset, text);
+            parseIL(parser);
+        }
     } catch (const Error &e) {
         ErrorMsg = e.message();
     } catch (const std::exception &e) {

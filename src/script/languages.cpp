@@ -1,5 +1,7 @@
 #include "script/languages.h"
 
+#include "script/ilcache.h"
+
 #include "script/messages.h"
 
 #include <QFile>
@@ -57,6 +59,8 @@ void AddScriptLanguage(const QString &name, const QString &grammar)
     Registry &r = registry();
     QMutexLocker lock(&r.mutex);
     addLocked(r, name, grammar);
+    // Programs made with the grammar this one replaces are stale.
+    ilcache::clear();
 }
 
 QString ScriptLanguageGrammar(const QString &name)

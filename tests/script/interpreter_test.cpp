@@ -682,3 +682,48 @@ TEST(Interpreter, RunawayRecursionIsAnError)
     s.Execute();
     EXPECT_TRUE(s.Variables(QStringLiteral("m")).sameAs(Variant(500)));
 }
+
+// A text compiled again reuses its intermediate program; what the program depends on
+// besides the text (its units, the grammar) is still honoured.
+TEST(Interpreter, RecompiledTextsStayFaithful)
+{
+    // The same text in two scripts: separate programs with their own variables.
+    const QString text = QStringLiteral("var r: Integer;\nbegin r := r + 5; end.");
+    TfsScript a, b;
+    ASSERT_TRUE(compileScript(a, text));
+    ASSERT_TRUE(compileScript(b, text));
+    a.Execute();
+    a.Execute();
+    b.Execute();
+    EXPECT_TRUE(a.Variables(QStringLiteral("r")).sameAs(Variant(10)));
+    EXPECT_TRUE(b.Variables(QStringLiteral("r")).sameAs(Variant(5)));
+
+    // A unit whose text changed between compilations is read again.
+    int factor = 3;
+    TfsScript u;
+    u.OnGetUnit = [&factor](ScriptCompileTarget *, const QString &, QString &unitText) {
+        unitText = QStringLiteral("function F(x: Integer): Integer; begin Result := x * %1; end;\nbegin end.").arg(factor);
+    };
+    const QString withUnit = QStringLiteral("uses 'lib.pas';\nvar r: Integer;\nbegin r := F(2); end.");
+    ASSERT_TRUE(compileScript(u, withUnit));
+    u.Execute();
+    EXPECT_TRUE(u.Variables(QStringLiteral("r")).sameAs(Variant(6)));
+    factor = 7;
+    ASSERT_TRUE(compileScript(u, withUnit));
+    u.Execute();
+    EXPECT_TRUE(u.Variables(QStringLiteral("r")).sameAs(Variant(14)));
+
+    // Errors are found every time, with their position.
+    QString err1, err2;
+    TfsScript e;
+    EXPECT_FALSE(compileScript(e, QStringLiteral("begin q := 1; end."), QStringLiteral("RavidiReduva"), &err1));
+    EXPECT_FALSE(compileScript(e, QStringLiteral("begin q := 1; end."), QStringLiteral("RavidiReduva"), &err2));
+    EXPECT_EQ(err1, err2);
+    EXPECT_FALSE(err1.isEmpty());
+
+    // A text first compiled under one language is not taken for another's program.
+    TfsScript p, c;
+    const QString ambiguous = QStringLiteral("var r: Integer;\nbegin r := 1; end.");
+    ASSERT_TRUE(compileScript(p, ambiguous));
+    EXPECT_FALSE(compileScript(c, ambiguous, QStringLiteral("R++Ivezud")));
+}

@@ -241,7 +241,12 @@ TfrxComponent *TfrxPreviewPages::OriginalComponent(const TfrxComponent *copy) co
 
 QString TfrxPreviewPages::SourceBaseName(const TfrxComponent *copy) const
 {
-    return m_copies.value(copy).baseName;
+    const auto it = m_copies.constFind(copy);
+    if (it == m_copies.constEnd())
+        return QString();
+    if (!it->baseName)
+        it->baseName = serializedSource(const_cast<TfrxComponent *>(copy));
+    return *it->baseName;
 }
 
 int TfrxPreviewPages::sourcePageIndexOf(const TfrxPage *design) const
@@ -305,7 +310,7 @@ void TfrxPreviewPages::addCopy(TfrxComponent *design, TfrxComponent *copy, int p
         memo->SetDataSet(nullptr);
         memo->SetDataField(QString());
     }
-    m_copies[copy].baseName = serializedSource(copy);
+    m_copies[copy].baseName.reset();
 }
 
 namespace {
@@ -759,7 +764,7 @@ void TfrxPreviewPages::buildObjects(TfrxXMLItem *item, TfrxComponent *parent, Tf
         TfrxXMLItem *el = item->Items(i);
         TfrxComponent *source = m_dictionary.GetObject(el->Name());
         // The source's element with the differences after it: later attributes win.
-        const QString head = source ? m_copies.value(source).baseName : el->Name();
+        const QString head = source ? SourceBaseName(source) : el->Name();
         const qsizetype sp = head.indexOf(QLatin1Char(' '));
         const QString className = sp < 0 ? head : head.left(sp);
         const ClassInfo *ci = findClass(className);
@@ -973,7 +978,7 @@ void TfrxPreviewPages::LoadFromStream(QIODevice *stream, bool allowPartialLoadin
             for (const QString &e : s.Errors())
                 addError(e);
             for (TfrxComponent *c : page->AllObjects())
-                m_copies[c].baseName = serializedSource(c);
+                m_copies[c].baseName.reset();
         }
         sources->Clear();
     }

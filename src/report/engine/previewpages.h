@@ -12,6 +12,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QIODevice;
@@ -169,7 +170,8 @@ public:
 private:
     struct CopyInfo {
         QString alias;
-        QString baseName;
+        // Written when first asked for: most runs only save their pages and never need it.
+        mutable std::optional<QString> baseName;
         TfrxRef<TfrxComponent> original;
     };
     struct DesignLink {

@@ -130,8 +130,8 @@ QList<TfrxComponent *> TfrxComponent::AllObjects() const
 TfrxReport *TfrxComponent::Report() const
 {
     for (const TfrxComponent *c = this; c; c = c->m_parent)
-        if (auto *r = dynamic_cast<const TfrxReport *>(c))
-            return const_cast<TfrxReport *>(r);
+        if (c->isReport())
+            return const_cast<TfrxReport *>(static_cast<const TfrxReport *>(c));
     return nullptr;
 }
 

@@ -73,6 +73,8 @@ class Component : public Object, public TfrxDefinedProperties {
     enum class ContainerKind { None, Host, Frame }; // Host: a form or data module
     virtual ContainerKind containerKind() const { return ContainerKind::None; }
     virtual bool isReport() const { return false; }
+    using Object::asComponent;
+    Component *asComponent() override { return this; }
     // Comes from the parent report of an inherited template.
     virtual bool isInherited() const { return false; }
     // The children written as child elements, in order.

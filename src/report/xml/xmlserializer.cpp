@@ -173,7 +173,7 @@ QString TfrxXMLSerializer::ObjToXML(Object *obj, const QString &prefix, Object *
     QString out;
     if (!obj || !obj->classInfo())
         return out;
-    auto *comp = dynamic_cast<Component *>(obj);
+    auto *comp = (obj ? obj->asComponent() : nullptr);
     WritingMark mark(comp);
     if (comp && !ancestor && OnGetAncestor)
         ancestor = OnGetAncestor(comp->Name());
@@ -184,7 +184,7 @@ QString TfrxXMLSerializer::ObjToXML(Object *obj, const QString &prefix, Object *
 
     if (comp && comp->hasMemoText()) {
         const QString text = withoutFinalLineBreak(comp->memoText());
-        auto *ancComp = dynamic_cast<Component *>(ancestor);
+        auto *ancComp = (ancestor ? ancestor->asComponent() : nullptr);
         if (!ancComp || withoutFinalLineBreak(ancComp->memoText()) != text)
             out += QLatin1Char(' ') + prefix + QLatin1String("Text=\"") + EncodeXMLValue(text) + QLatin1Char('"');
     }
@@ -197,7 +197,7 @@ QString TfrxXMLSerializer::ObjToXML(Object *obj, const QString &prefix, Object *
 
 void TfrxXMLSerializer::writeProperties(Object *obj, const QString &prefix, Object *ancestor, QString &out)
 {
-    const bool isComponent = dynamic_cast<Component *>(obj) != nullptr;
+    const bool isComponent = (obj ? obj->asComponent() : nullptr) != nullptr;
     const bool all = m_serializeDefaults;
     auto put = [&](const QString &name, const QString &value) {
         out += QLatin1Char(' ');
@@ -208,7 +208,7 @@ void TfrxXMLSerializer::writeProperties(Object *obj, const QString &prefix, Obje
         out += QLatin1Char('"');
     };
     for (const PropInfo *p : obj->classInfo()->properties()) {
-        if (isComponent && p->name.compare(kName, Qt::CaseInsensitive) == 0)
+        if (isComponent && p->name.size() == kName.size() && p->name.compare(kName, Qt::CaseInsensitive) == 0)
             continue;
         if (!p->isStored(obj))
             continue;
@@ -255,10 +255,12 @@ void TfrxXMLSerializer::writeProperties(Object *obj, const QString &prefix, Obje
             break;
         }
         case PropKind::ObjectRef: {
-            auto *ref = dynamic_cast<Component *>(p->object(obj));
+            Object *refObj = p->object(obj);
+            auto *ref = refObj ? refObj->asComponent() : nullptr;
             if (!all) {
                 if (ancestor) {
-                    auto *aref = dynamic_cast<Component *>(p->object(ancestor));
+                    Object *arefObj = p->object(ancestor);
+                    auto *aref = arefObj ? arefObj->asComponent() : nullptr;
                     if (!ref && !aref)
                         break;
                     if (ref && aref && ref->Name().compare(aref->Name(), Qt::CaseInsensitive) == 0)
@@ -442,7 +444,7 @@ void TfrxXMLSerializer::applyAttribute(Object *obj, const QString &name, const Q
     }
 
     const ClassInfo *ci = classOf(cur);
-    auto *comp = dynamic_cast<Component *>(cur);
+    auto *comp = cur ? cur->asComponent() : nullptr;
     if (rest.size() == 1) {
         const char16_t c = rest[0].unicode();
         const char *geometry = c == 'l' ? "Left" : c == 't' ? "Top" : c == 'w' ? "Width" : c == 'h' ? "Height" : nullptr;
