@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test check-sanitize demo bench bench-export clean
 
 all: build
 
@@ -18,9 +18,19 @@ build: configure
 test: build
 	bash scripts/run-tests.sh $(BUILD)
 
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer, in its own folder.
+check-sanitize: deps
+	cmake -S . -B $(BUILD)-sanitize -G Ninja -DTARNWELL_BUILD_TESTS=ON -DTARNWELL_SANITIZE=ON
+	cmake --build $(BUILD)-sanitize -j $(JOBS)
+	bash scripts/run-sanitized-tests.sh $(BUILD)-sanitize
+
 bench: deps
 	cmake -S . -B $(BUILD)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNWELL_BUILD_TESTS=OFF -DTARNWELL_BUILD_BENCH=ON
 	cmake --build $(BUILD)-bench -j $(JOBS)
+
+# The export end to end on a generated month of 1,000 and 10,000 bills, with a profile.
+bench-export: bench
+	bash scripts/bench-export.sh $(BUILD)-bench
 
 # The bundled demo setup, exported into $(BUILD)/demo-run.
 demo: configure
@@ -28,4 +38,4 @@ demo: configure
 	bash demo/run-demo.sh $(BUILD)/src/tarnwell $(BUILD)/demo-run
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-sanitize

@@ -33,6 +33,9 @@ create table bill_items (
     price real not null
 );
 
+-- The bill and act templates read a bill's items by bill.
+create index bill_items_by_bill on bill_items (bill_id, line_no);
+
 create table acts (
     id integer primary key,
     bill_id integer not null unique references bills(id),

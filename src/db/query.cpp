@@ -8,6 +8,7 @@
 #include "db/sqltext.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlField>
@@ -20,6 +21,26 @@
 namespace tw::db {
 
 namespace {
+
+StatementObserver g_statementObserver;
+
+// Times one statement for the observer, when there is one.
+class StatementTimer {
+public:
+    StatementTimer()
+    {
+        if (g_statementObserver)
+            m_timer.start();
+    }
+    void done(const QString &sql, const Params &params) const
+    {
+        if (m_timer.isValid())
+            g_statementObserver(sql, params, m_timer.nsecsElapsed());
+    }
+
+private:
+    QElapsedTimer m_timer;
+};
 
 // ODBC SQL type codes reported by the ODBC driver as the field's type id.
 enum : int {
@@ -500,6 +521,7 @@ void Query::fetch()
         throw Error(QStringLiteral("The query has no text"));
 
     const bool odbc = db.driverName() == QLatin1String("QODBC");
+    const StatementTimer timer;
     QSqlQuery q(db);
     q.setForwardOnly(true);
     q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
@@ -526,6 +548,7 @@ void Query::fetch()
     if (q.lastError().isValid())
         throw Error(sqlErrorText(q.lastError()));
     q.finish();
+    timer.done(m_sql, m_params);
 
     struct Column { QString name; FieldType type; int size; };
     std::vector<Column> cols;
@@ -606,12 +629,19 @@ void Query::requery()
 int Query::execSQL()
 {
     QSqlDatabase db = database();
+    const StatementTimer timer;
     QSqlQuery q(db);
     q.setForwardOnly(true);
     execute(q);
     const int affected = q.numRowsAffected();
     q.finish();
+    timer.done(m_sql, m_params);
     return affected;
+}
+
+void setStatementObserver(StatementObserver observer)
+{
+    g_statementObserver = std::move(observer);
 }
 
 int Query::recordCount() const

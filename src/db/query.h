@@ -53,6 +53,13 @@ private:
     QVector<Param> m_items;
 };
 
+// Told of every statement a query has run (open, re-execution, execSQL): the text as
+// written, the parameters as sent and the nanoseconds spent on the server and fetching.
+// For measuring the database's share of a run; none is installed by default. Not thread-safe:
+// install it before the queries run.
+using StatementObserver = std::function<void(const QString &sql, const Params &params, qint64 nanoseconds)>;
+void setStatementObserver(StatementObserver observer);
+
 // A column of the open result, read at the query's current row. The object lives until
 // the query is opened again or destroyed.
 class Field : public DataField {

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 using namespace tw;
 using namespace tw::db;
@@ -551,3 +552,36 @@ TEST(ConnectionTest, QueryForgetsADestroyedConnection)
 }
 
 } // namespace
+
+// The measuring hook sees each statement that ran, as written and with the values sent,
+// and nothing of one that failed.
+TEST_P(BackendTest, StatementObserverSeesWhatRan)
+{
+    struct Seen {
+        QString sql;
+        QString first;
+    };
+    std::vector<Seen> seen;
+    setStatementObserver([&seen](const QString &sql, const Params &params, qint64 ns) {
+        EXPECT_GE(ns, 0);
+        seen.push_back({sql, params.isEmpty() ? QString() : params[0].value.toText()});
+    });
+    struct Uninstall {
+        ~Uninstall() { setStatementObserver({}); }
+    } uninstall;
+
+    Query q(&m_conn);
+    q.setSql(QStringLiteral("select :a as x"));
+    q.params()[0].value = Variant(QStringLiteral("one"));
+    q.open();
+    q.params()[0].value = Variant(QStringLiteral("two"));
+    q.requery();
+    Query bad(&m_conn);
+    bad.setSql(QStringLiteral("select * from no_such_table_here"));
+    EXPECT_THROW(bad.open(), Error);
+
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].sql, "select :a as x");
+    EXPECT_EQ(seen[0].first, "one");
+    EXPECT_EQ(seen[1].first, "two");
+}

@@ -1,0 +1,159 @@
+// The export measured end to end, in process: start-up, the package query, every package
+// prepared and written, exactly as `tarnwell --home DIR export ...` does it. Afterwards every
+// statement the run sent (the package query and each template query with that package's
+// parameters) is run once more through the same database layer, alone, to give the
+// database's share. Figures go to the summary file as "key=value" lines.
+//
+// usage: export_bench --home DIR --query NAME --from YYYY-MM-DD --to YYYY-MM-DD --summary FILE
+#include "app/datamodule.h"
+#include "app/exportverb.h"
+#include "app/messagesink.h"
+#include "app/modelreport.h"
+#include "app/processexit.h"
+#include "db/database.h"
+#include "db/query.h"
+#include "report/engine/reportclasses.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSet>
+#include <QTextStream>
+#include <cstdio>
+#include <memory>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+// Kept small, so the record does not weigh on the run's own peak memory: one copy of each
+// distinct text, and only the parameter values.
+struct Statement {
+    QString sql;
+    std::vector<std::pair<tw::db::FieldType, tw::Variant>> values;
+};
+
+[[noreturn]] void fail(const QString &what)
+{
+    std::fprintf(stderr, "export_bench: %s\n", what.toLocal8Bit().constData());
+    std::exit(1);
+}
+
+long peakResidentKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Prepared pages of the run: every page of every document in the package files.
+qint64 countPages(const QString &outputDir, int *files)
+{
+    const QByteArray pageTag("<TfrxReportPage");
+    qint64 pages = 0;
+    const QFileInfoList list = QDir(outputDir).entryInfoList({QStringLiteral("*.xml")}, QDir::Files);
+    *files = int(list.size());
+    for (const QFileInfo &info : list) {
+        QFile f(info.filePath());
+        if (!f.open(QIODevice::ReadOnly))
+            fail(f.fileName() + QStringLiteral(": ") + f.errorString());
+        const QByteArray bytes = f.readAll();
+        for (qsizetype at = bytes.indexOf(pageTag); at >= 0; at = bytes.indexOf(pageTag, at + 1))
+            ++pages;
+    }
+    return pages;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    tw::frxInstallScriptMessages();
+
+    QString home, summaryPath;
+    QStringList exportArgs;
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (i + 1 >= args.size())
+            fail(args[i] + QStringLiteral(" needs a value"));
+        if (args[i] == QLatin1String("--home"))
+            home = args[++i];
+        else if (args[i] == QLatin1String("--summary"))
+            summaryPath = args[++i];
+        else {
+            exportArgs << args[i] << args[i + 1];
+            ++i;
+        }
+    }
+    QString why;
+    const auto exportWhat = tw::app::parseExportArgs(exportArgs, &why);
+    if (home.isEmpty() || summaryPath.isEmpty() || !exportWhat)
+        fail(QStringLiteral("usage: export_bench --home DIR --query NAME --from D --to D --summary FILE ") + why);
+
+    std::vector<Statement> statements;
+    QSet<QString> texts;
+    qint64 sqlInRunNs = 0;
+    tw::db::setStatementObserver([&](const QString &sql, const tw::db::Params &params, qint64 ns) {
+        Statement s{*texts.insert(sql), {}};
+        for (const tw::db::Param &p : params)
+            s.values.emplace_back(p.dataType, p.value);
+        statements.push_back(std::move(s));
+        sqlInRunNs += ns;
+    });
+
+    tw::app::StderrMessageSink messages;
+    tw::app::StartupEnvironment env;
+    env.programDir = home;
+    env.messages = &messages;
+    std::unique_ptr<tw::app::Tform_dm> started;
+    try {
+        started = std::make_unique<tw::app::Tform_dm>(std::move(env));
+    } catch (const tw::app::ProcessExit &e) {
+        fail(QStringLiteral("start-up failed (exit code %1)").arg(e.exitCode));
+    }
+    tw::app::Tform_dm &dm = *started;
+    tw::app::TemplateModelReportFactory reports;
+
+    QElapsedTimer clock;
+    clock.start();
+    const int rc = tw::app::runExportVerb(dm, *exportWhat, reports);
+    const qint64 runNs = clock.nsecsElapsed();
+    const long peakKiB = peakResidentKiB();
+    const struct mallinfo2 heap = mallinfo2();
+    tw::db::setStatementObserver({});
+
+    // The same statements alone, one query object each, every row fetched.
+    clock.restart();
+    for (const Statement &s : statements) {
+        tw::db::Query q(&dm.Connection());
+        q.setSql(s.sql);
+        for (int i = 0; i < q.params().count() && i < int(s.values.size()); ++i) {
+            q.params()[i].dataType = s.values[i].first;
+            q.params()[i].value = s.values[i].second;
+        }
+        q.open();
+    }
+    const qint64 sqlAloneNs = clock.nsecsElapsed();
+
+    int files = 0;
+    const qint64 pages = countPages(dm.values().outputDir, &files);
+
+    QFile summary(summaryPath);
+    if (!summary.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail(summaryPath + QStringLiteral(": ") + summary.errorString());
+    QTextStream out(&summary);
+    out << "exit_code=" << rc << '\n'
+        << "packages=" << files << '\n'
+        << "pages=" << pages << '\n'
+        << "statements=" << statements.size() << '\n'
+        << "run_seconds=" << double(runNs) / 1e9 << '\n'
+        << "sql_in_run_seconds=" << double(sqlInRunNs) / 1e9 << '\n'
+        << "sql_alone_seconds=" << double(sqlAloneNs) / 1e9 << '\n'
+        << "peak_rss_kib=" << peakKiB << '\n'
+        << "heap_in_use_kib=" << heap.uordblks / 1024 << '\n'
+        << "heap_from_system_kib=" << (heap.arena + heap.hblkhd) / 1024 << '\n';
+    return 0;
+}
