@@ -231,8 +231,8 @@ TEST_F(ExportVerb, EmptyQueryDirectoryEndsWithItsMessage)
         << r.err.toStdString();
 }
 
-// Ctrl-C stops after the current package: no confirmation, the summary, exit code 2.
-TEST_F(ExportVerb, InterruptStopsBetweenPackages)
+// Ctrl-C stops the run: no confirmation, the summary, exit code 2, only whole packages.
+TEST_F(ExportVerb, InterruptStopsTheRun)
 {
     query(QStringLiteral("bills.sql"),
           "with recursive n(i) as (select 1 union all select i + 1 from n where i < 20000) "
@@ -257,7 +257,8 @@ TEST_F(ExportVerb, InterruptStopsBetweenPackages)
     EXPECT_EQ(p.exitCode(), 2) << err.toStdString();
     const QString text = QString::fromUtf8(err);
     EXPECT_TRUE(text.contains(QStringLiteral("Внимание: Остановить выгрузку?\n")));
-    // The packages before the stop were written; the stop came before the last one.
+    // The packages before the stop were written (the one in progress, if any, failed);
+    // the stop came before the last one.
     const QRegularExpressionMatch summary =
         QRegularExpression(QStringLiteral("Выгружено (\\d+)/20000    За ")).match(text);
     ASSERT_TRUE(summary.hasMatch()) << text.right(300).toStdString();
