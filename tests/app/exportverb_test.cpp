@@ -246,10 +246,11 @@ TEST_F(ExportVerb, InterruptStopsTheRun)
             {QStringLiteral("--home"), home.path(), QStringLiteral("export"), QStringLiteral("--query"), QStringLiteral("bills"),
              QStringLiteral("--from"), QStringLiteral("2014-01-01"), QStringLiteral("--to"), QStringLiteral("2014-01-31")});
     p.closeWriteChannel();
+    // Once the first package is written.
     QByteArray err;
-    while (!err.contains("Выгружено") && p.waitForReadyRead(20000))
+    while (!err.contains("Выгружено 2/") && p.waitForReadyRead(20000))
         err += p.readAllStandardError();
-    ASSERT_TRUE(err.contains("Выгружено")) << err.toStdString();
+    ASSERT_TRUE(err.contains("Выгружено 2/")) << err.toStdString();
     ::kill(pid_t(p.processId()), SIGINT);
     ASSERT_TRUE(p.waitForFinished(30000));
     err += p.readAllStandardError();
