@@ -55,21 +55,8 @@ namespace {
 
 class ExportVerb : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        home.mkdir(QStringLiteral("q"));
-        home.mkdir(QStringLiteral("out"));
-        home.mkdir(QStringLiteral("tpl"));
-        // A bill of the parameters id1 and from, and a query of the template on them.
-        QFile::copy(tw::test::fixturePath(QStringLiteral("app/templates/custparams.fr3")),
-                    home.file(QStringLiteral("tpl/b.fr3")));
-        tw::test::writeBytes(home.file(QStringLiteral("t.db")), QByteArray());
-        const QString ini = QStringLiteral("[Настройки]\nТип=sqlite\nБД=t.db\nКаталогЗапросов=")
-                            + home.file(QStringLiteral("q/")) + QStringLiteral("\nКаталогОтчетов=")
-                            + home.file(QStringLiteral("out/")) + QStringLiteral("\n[Отчеты]\nbill=")
-                            + home.file(QStringLiteral("tpl/b.fr3")) + QStringLiteral("\n");
-        tw::test::writeBytes(home.file(QStringLiteral("Tarnwell.ini")), ini.toUtf8());
-    }
+    // A bill of the parameters id1 and from, and a query of the template on them.
+    void SetUp() override { ASSERT_TRUE(makeBillHome(home, QStringLiteral("app/templates/custparams.fr3"))); }
 
     void query(const QString &name, const QByteArray &sql)
     {

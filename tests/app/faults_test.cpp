@@ -51,20 +51,7 @@ QVector<QStringList> packageDocuments(const QByteArray &bytes, QString *error)
 // and the template faults.fr3 (bill 2 raises an error, bill 9 loops for ever).
 class FaultRun : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        home.mkdir(QStringLiteral("q"));
-        home.mkdir(QStringLiteral("out"));
-        home.mkdir(QStringLiteral("tpl"));
-        ASSERT_TRUE(QFile::copy(tw::test::fixturePath(QStringLiteral("app/templates/faults.fr3")),
-                                templatePath()));
-        tw::test::writeBytes(home.file(QStringLiteral("t.db")), QByteArray());
-        const QString ini = QStringLiteral("[Настройки]\nТип=sqlite\nБД=t.db\nКаталогЗапросов=")
-                            + home.file(QStringLiteral("q/")) + QStringLiteral("\nКаталогОтчетов=")
-                            + home.file(QStringLiteral("out/")) + QStringLiteral("\n[Отчеты]\nbill=") + templatePath()
-                            + QStringLiteral("\n");
-        tw::test::writeBytes(home.file(QStringLiteral("Tarnwell.ini")), ini.toUtf8());
-    }
+    void SetUp() override { ASSERT_TRUE(makeBillHome(home, QStringLiteral("app/templates/faults.fr3"))); }
 
     // One package per bill number, in this order, all of the period's first day.
     void bills(const QList<int> &ids)
