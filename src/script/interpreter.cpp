@@ -362,13 +362,13 @@ constexpr int kMaxCallDepth = 1500;
 
 Variant TfsProcVariable::Call(const Variant *args, int count, QVector<Variant> *finalParams)
 {
-    fsinternal::runCheckStep();
     TfsScript *main = m_prog;
     while (main && !main->MainProg)
         main = main->Parent;
+    fsinternal::runCheckStep();
     // A terminated program calls nothing more: a recursion would otherwise clear its own
     // scope's stop on every return and run on.
-    if (main && main->FTerminated)
+    if (main && main->FTerminated) [[unlikely]]
         return Variant();
     if (callDepth >= kMaxCallDepth)
         throw EStackOverflow(QStringLiteral("Stack overflow"));

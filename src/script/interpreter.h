@@ -341,11 +341,11 @@ void fsSetRunCheck(std::function<void()> handler);
 
 namespace fsinternal {
 extern unsigned runCheckCountdown;
-void runCheckDue();
+[[gnu::cold, gnu::noinline]] void runCheckDue();
 // One step of a loop or a call: a decrement, and the handler's turn once in a while.
 inline void runCheckStep()
 {
-    if (--runCheckCountdown == 0)
+    if (--runCheckCountdown == 0) [[unlikely]]
         runCheckDue();
 }
 } // namespace fsinternal
