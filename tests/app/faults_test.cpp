@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QXmlStreamReader>
@@ -106,6 +107,7 @@ protected:
     QString templatePath() const { return home.file(QStringLiteral("tpl/b.fr3")); }
 
     void expectOnlyWholeFiles(const QString &failureEntry, QMap<QString, int> *bills) const;
+    mutable QSet<QString> m_linted; // package files xmllint found well-formed
 
     void clearRunFiles() const
     {
@@ -136,7 +138,11 @@ void FaultRun::expectOnlyWholeFiles(const QString &failureEntry, QMap<QString, i
     for (const QString &name : out.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
         const QByteArray bytes = tw::test::readBytes(out.filePath(name));
         if (package.match(name).hasMatch()) {
-            EXPECT_EQ(xmllintComplaint(out.filePath(name)), QString()) << name.toStdString();
+            // A package file never changes once it has its name: one look by xmllint is enough.
+            if (!m_linted.contains(name)) {
+                EXPECT_EQ(xmllintComplaint(out.filePath(name)), QString()) << name.toStdString();
+                m_linted.insert(name);
+            }
             QString error;
             const QVector<QStringList> documents = packageDocuments(bytes, &error);
             ASSERT_EQ(error, QString()) << name.toStdString() << "\n" << bytes.constData();
@@ -170,45 +176,59 @@ void FaultRun::expectOnlyWholeFiles(const QString &failureEntry, QMap<QString, i
 }
 
 // The run is killed before every file operation it makes (in the middle of every write):
-// whatever it leaves is whole, and the next run over what it left writes its packages.
+// whatever it leaves is whole, and the next run over what it left writes its packages. On
+// a file system without unnamed temporary files the temporary files have names from the
+// start, and a killed run leaves them half written, under names no package has.
 TEST_F(FaultRun, KilledAtAnyMomentLeavesOnlyWholeFiles)
 {
-    tw::test::Watchdog watchdog(150, "the killed runs");
+    tw::test::Watchdog watchdog(240, "the killed runs");
+    const struct {
+        const char *name;
+        QStringList fault;
+    } fileSystems[] = {
+        {"unnamed temporary files", {}},
+        {"named temporary files only", {QStringLiteral("TW_FAULT_NO_TMPFILE=1")}},
+    };
     bills({1, 2, 3});
     const QString trace = home.file(QStringLiteral("trace.txt"));
-    const QStringList fault{QStringLiteral("TW_FAULT_DIR=") + home.path()};
+    for (const auto &fileSystem : fileSystems) {
+        SCOPED_TRACE(fileSystem.name);
+        const QStringList fault = fileSystem.fault + QStringList{QStringLiteral("TW_FAULT_DIR=") + home.path()};
 
-    // The moments: every file operation of a whole run in the program's directory.
-    const TarnwellRun whole = runWithFaults(fault + QStringList{QStringLiteral("TW_FAULT_TRACE=") + trace});
-    ASSERT_EQ(whole.exitCode, 2) << whole.err.toStdString();
-    const QStringList operations = QString::fromUtf8(tw::test::readBytes(trace)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QFile::remove(trace);
-    ASSERT_GE(operations.size(), 12) << operations.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(packageFiles().size(), 2);
-    const QStringList entries = errorEntries();
-    ASSERT_EQ(entries.size(), 1) << errorLog().toStdString();
-    const QString failure = entries[0];
-    EXPECT_TRUE(failure.startsWith(templatePath() + QStringLiteral(";  [id1]=2; [from]=2014-1-1; "))) << failure.toStdString();
-    EXPECT_TRUE(failure.contains(QStringLiteral("счёт 2 не выгружается\r\n"))) << failure.toStdString();
-
-    for (int k = 1; k <= operations.size(); ++k) {
-        SCOPED_TRACE(QStringLiteral("killed at %1: %2").arg(k).arg(operations[k - 1]).toStdString());
+        // The moments: every file operation of a whole run in the program's directory.
         clearRunFiles();
-        const TarnwellRun killed = runWithFaults(fault + QStringList{QStringLiteral("TW_FAULT_KILL_AT=%1").arg(k)});
-        ASSERT_EQ(killed.exitCode, -2) << "not killed: " << killed.err.toStdString();
-        QMap<QString, int> before;
-        expectOnlyWholeFiles(failure, &before);
-        EXPECT_FALSE(before.contains(QStringLiteral("2")));
+        const TarnwellRun whole = runWithFaults(fault + QStringList{QStringLiteral("TW_FAULT_TRACE=") + trace});
+        ASSERT_EQ(whole.exitCode, 2) << whole.err.toStdString();
+        const QStringList operations =
+            QString::fromUtf8(tw::test::readBytes(trace)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QFile::remove(trace);
+        ASSERT_GE(operations.size(), 12) << operations.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(packageFiles().size(), 2);
+        const QStringList entries = errorEntries();
+        ASSERT_EQ(entries.size(), 1) << errorLog().toStdString();
+        const QString failure = entries[0];
+        EXPECT_TRUE(failure.startsWith(templatePath() + QStringLiteral(";  [id1]=2; [from]=2014-1-1; "))) << failure.toStdString();
+        EXPECT_TRUE(failure.contains(QStringLiteral("счёт 2 не выгружается\r\n"))) << failure.toStdString();
 
-        const TarnwellRun next = runTarnwell(exportArgs());
-        ASSERT_EQ(next.exitCode, 2) << next.err.toStdString();
-        EXPECT_TRUE(next.err.contains(QStringLiteral("Выгружено 2/3    За "))) << next.err.toStdString();
-        QMap<QString, int> after;
-        expectOnlyWholeFiles(failure, &after);
-        EXPECT_EQ(after.value(QStringLiteral("1")), before.value(QStringLiteral("1")) + 1);
-        EXPECT_EQ(after.value(QStringLiteral("3")), before.value(QStringLiteral("3")) + 1);
-        if (HasFailure())
-            break;
+        for (int k = 1; k <= operations.size(); ++k) {
+            SCOPED_TRACE(QStringLiteral("killed at %1: %2").arg(k).arg(operations[k - 1]).toStdString());
+            clearRunFiles();
+            const TarnwellRun killed = runWithFaults(fault + QStringList{QStringLiteral("TW_FAULT_KILL_AT=%1").arg(k)});
+            ASSERT_EQ(killed.exitCode, -2) << "not killed: " << killed.err.toStdString();
+            QMap<QString, int> before;
+            expectOnlyWholeFiles(failure, &before);
+            EXPECT_FALSE(before.contains(QStringLiteral("2")));
+
+            const TarnwellRun next = runTarnwell(exportArgs());
+            ASSERT_EQ(next.exitCode, 2) << next.err.toStdString();
+            EXPECT_TRUE(next.err.contains(QStringLiteral("Выгружено 2/3    За "))) << next.err.toStdString();
+            QMap<QString, int> after;
+            expectOnlyWholeFiles(failure, &after);
+            EXPECT_EQ(after.value(QStringLiteral("1")), before.value(QStringLiteral("1")) + 1);
+            EXPECT_EQ(after.value(QStringLiteral("3")), before.value(QStringLiteral("3")) + 1);
+            if (HasFailure())
+                return;
+        }
     }
 }
 

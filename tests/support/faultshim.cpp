@@ -12,6 +12,8 @@
 //                           with ENOSPC
 //   TW_FAULT_READONLY=1     a read-only file system: creating, writing, renaming, linking
 //                           and unlinking fail with EROFS
+//   TW_FAULT_NO_TMPFILE=1   a file system without unnamed temporary files (O_TMPFILE fails
+//                           with EOPNOTSUPP, as on many network shares)
 //
 // Operations are what the C library offers the program: open*, write, writev, pwrite*,
 // rename*, link*, unlink*.
@@ -40,6 +42,7 @@ struct Config {
     long killAt = 0;
     long long space = -1;
     bool readOnly = false;
+    bool noTmpfile = false;
 };
 
 Config &config()
@@ -60,6 +63,8 @@ Config &config()
             c.space = std::atoll(s);
         if (const char *r = std::getenv("TW_FAULT_READONLY"))
             c.readOnly = *r == '1';
+        if (const char *t = std::getenv("TW_FAULT_NO_TMPFILE"))
+            c.noTmpfile = *t == '1';
     }
     return c;
 }
@@ -150,6 +155,10 @@ bool beforeOpen(int dirfd, const char *path, int flags)
     const std::string full = absolute(dirfd, path);
     if (!underDir(full))
         return true;
+    if ((flags & O_TMPFILE) == O_TMPFILE && config().noTmpfile) {
+        errno = EOPNOTSUPP;
+        return false;
+    }
     if (operation("create", full))
         die();
     if (config().readOnly) {
