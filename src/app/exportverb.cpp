@@ -1,6 +1,7 @@
 #include "app/exportverb.h"
 
 #include "app/datamodule.h"
+#include "app/enginemessages.h"
 #include "app/exportwork.h"
 #include "app/headlessview.h"
 
@@ -84,7 +85,8 @@ QString exportUsageText()
     return QStringLiteral(
         "  export --query NAME --from YYYY-MM-DD --to YYYY-MM-DD\n"
         "               export the packages of a query without a window; progress on stderr,\n"
-        "               Ctrl-C stops after the current package. Exit 0: every package written;\n"
+        "               Ctrl-C stops the run (a report being prepared is ended and its package\n"
+        "               fails), a second Ctrl-C ends the program. Exit 0: every package written;\n"
         "               2: some failed or the run was stopped; 1: the run failed\n");
 }
 
@@ -102,6 +104,8 @@ int runExportVerb(Tform_dm &dm, const ExportArgs &args, ReportFactory &factory)
         return ExportRunFailed;
     }
     HeadlessExportView::installInterruptHandler();
+    // Ctrl-C ends a report in the middle too, a script that never ends included.
+    EngineMessages engineMessages(work);
     work.Ac_sqltext();
     const RunResult &r = work.lastRun();
     switch (r.outcome) {

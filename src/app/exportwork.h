@@ -109,7 +109,7 @@ public:
 
     const RunResult &lastRun() const { return m_result; }
 
-    // The engine's pending-messages hook in window mode (see EngineMessages): the view
+    // The engine's pending-messages hook (see EngineMessages): the view
     // handles its pending input; a stop request made while a report prepares ends that
     // report's loops (Terminated), and its package then fails with preparationStoppedText().
     // The stop request stays set, so the next package still asks whether to stop.

@@ -1,5 +1,6 @@
 #include "app/modelreport.h"
 
+#include "report/engine/engine.h"
 #include "report/engine/previewpages.h"
 #include "report/model/objectmodel.h"
 #include "report/model/report.h"
@@ -36,7 +37,8 @@ void TemplateModelReport::savePreparedToFile(const QString &FileName)
 
 void TemplateModelReport::Terminate()
 {
-    m_report->Terminated = true;
+    // The script too: a loop in the template's code ends only through its own flag.
+    m_report->Engine()->StopReport();
 }
 
 void TemplateModelReport::setOwner(::tw::Component *owner)

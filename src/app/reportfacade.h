@@ -28,7 +28,8 @@ public:
     virtual bool PrepareReport(bool ClearLastReport) = 0;
     // PreviewPages.SaveToFile: the prepared report, replacing the file.
     virtual void savePreparedToFile(const QString &FileName) = 0;
-    // Terminated := true: a preparation in progress ends its loops at the next check.
+    // Terminated := true and the script stopped: a preparation in progress ends its loops,
+    // the script's too, at the next check.
     virtual void Terminate() {}
     // The window owns the report: the report object becomes a component of the window's
     // container, so a template's references reach the window's datasets (CUST) by name.

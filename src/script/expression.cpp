@@ -805,6 +805,7 @@ void TfsRepeatStmt::Execute()
     TfsScript *p = Program;
     for (;;) {
         RunList();
+        fsinternal::runCheckStep();
         if (p->FBreakCalled || p->FExitCalled || p->FTerminated)
             break;
         p->FContinueCalled = false;
@@ -827,6 +828,7 @@ void TfsWhileStmt::Execute()
         if (p->FBreakCalled || p->FExitCalled)
             break;
         p->FContinueCalled = false;
+        fsinternal::runCheckStep();
     }
     p->FBreakCalled = false;
 }
@@ -850,6 +852,7 @@ void TfsForStmt::Execute()
         for (qint64 i = start; i <= end; ++i) {
             Variable->SetRawValue(Variant(int(i)));
             RunList();
+            fsinternal::runCheckStep();
             if (p->FBreakCalled || p->FExitCalled || p->FTerminated)
                 break;
             p->FContinueCalled = false;
@@ -858,6 +861,7 @@ void TfsForStmt::Execute()
         for (qint64 i = start; i >= end; --i) {
             Variable->SetRawValue(Variant(int(i)));
             RunList();
+            fsinternal::runCheckStep();
             if (p->FBreakCalled || p->FExitCalled || p->FTerminated)
                 break;
             p->FContinueCalled = false;
@@ -889,6 +893,7 @@ void TfsVbForStmt::Execute()
         if (p->FBreakCalled || p->FExitCalled)
             break;
         p->FContinueCalled = false;
+        fsinternal::runCheckStep();
         counter = var::add(counter, step);
     }
     p->FBreakCalled = false;
@@ -919,6 +924,7 @@ void TfsCppForStmt::Execute()
             break;
         p->FContinueCalled = false;
         SecondStmt->RunList();
+        fsinternal::runCheckStep();
     }
     p->FBreakCalled = false;
 }

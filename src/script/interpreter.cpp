@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <chrono>
 
 namespace tw {
 
@@ -311,6 +312,49 @@ TfsProcVariable::~TfsProcVariable() { delete m_prog; }
 
 Variant TfsProcVariable::GetValue() { return Call(nullptr, 0); }
 
+namespace fsinternal {
+
+namespace {
+// Steps between two looks at the clock: cheap enough for the tightest loop, often enough
+// that even slow steps reach the handler within a fraction of a second.
+constexpr unsigned kStepsPerClockCheck = 1024;
+constexpr qint64 kRunCheckIntervalMs = 20;
+
+std::function<void()> &runCheckHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
+} // namespace
+
+unsigned runCheckCountdown = kStepsPerClockCheck;
+
+void runCheckDue()
+{
+    runCheckCountdown = kStepsPerClockCheck;
+    static std::chrono::steady_clock::time_point last;
+    static bool inHandler = false;
+    const auto &handler = runCheckHandler();
+    if (!handler || inHandler)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < std::chrono::milliseconds(kRunCheckIntervalMs))
+        return;
+    last = now;
+    inHandler = true;
+    struct Leave {
+        ~Leave() { inHandler = false; }
+    } leave;
+    handler();
+}
+
+} // namespace fsinternal
+
+void fsSetRunCheck(std::function<void()> handler)
+{
+    fsinternal::runCheckHandler() = std::move(handler);
+}
+
 namespace {
 // Script calls in progress on this thread; a runaway recursion stops with an error long
 // before the machine stack runs out.
@@ -320,6 +364,14 @@ constexpr int kMaxCallDepth = 1500;
 
 Variant TfsProcVariable::Call(const Variant *args, int count, QVector<Variant> *finalParams)
 {
+    TfsScript *main = m_prog;
+    while (main && !main->MainProg)
+        main = main->Parent;
+    fsinternal::runCheckStep();
+    // A terminated program calls nothing more: a recursion would otherwise clear its own
+    // scope's stop on every return and run on.
+    if (main && main->FTerminated) [[unlikely]]
+        return Variant();
     if (callDepth >= kMaxCallDepth)
         throw EStackOverflow(QStringLiteral("Stack overflow"));
     struct Depth {
@@ -338,9 +390,6 @@ Variant TfsProcVariable::Call(const Variant *args, int count, QVector<Variant> *
     for (int i = 0; i < n; ++i)
         Params(i)->SetValue(args[i]);
 
-    TfsScript *main = local;
-    while (main && !main->MainProg)
-        main = main->Parent;
     struct Restore {
         TfsProcVariable *self;
         TfsScript *local;

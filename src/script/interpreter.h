@@ -333,6 +333,23 @@ private:
     std::vector<std::unique_ptr<TfsCustomHelper>> m_members;
 };
 
+// The host's look at a running script: called now and then from loop iterations and
+// script calls (at most about every 20 ms), so that the host can handle its input and
+// Terminate a script that would never end. One handler for the process: scripts run on
+// one thread. An empty handler turns the check off.
+void fsSetRunCheck(std::function<void()> handler);
+
+namespace fsinternal {
+extern unsigned runCheckCountdown;
+[[gnu::cold, gnu::noinline]] void runCheckDue();
+// One step of a loop or a call: a decrement, and the handler's turn once in a while.
+inline void runCheckStep()
+{
+    if (--runCheckCountdown == 0) [[unlikely]]
+        runCheckDue();
+}
+} // namespace fsinternal
+
 // Registers items into a script; every script instantiates each listed module once.
 class TfsRTTIModule {
 public:

@@ -3,8 +3,10 @@
 #include "app/clock.h"
 #include "app/messagesink.h"
 #include "base/datetime.h"
+#include "support/testsupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPair>
 #include <QString>
 #include <QTemporaryDir>
@@ -34,6 +36,23 @@ public:
 private:
     QTemporaryDir dir;
 };
+
+// A program directory for the executable: an empty SQLite database t.db, the query
+// directory q/, the output directory out/, and tpl/b.fr3, a copy of the template fixture,
+// as the template of the column prefix "bill". False when the fixture cannot be copied.
+inline bool makeBillHome(const Home &home, const QString &templateFixture)
+{
+    home.mkdir(QStringLiteral("q"));
+    home.mkdir(QStringLiteral("out"));
+    home.mkdir(QStringLiteral("tpl"));
+    const QString tpl = home.file(QStringLiteral("tpl/b.fr3"));
+    tw::test::writeBytes(home.file(QStringLiteral("t.db")), QByteArray());
+    const QString ini = QStringLiteral("[Настройки]\nТип=sqlite\nБД=t.db\nКаталогЗапросов=") + home.file(QStringLiteral("q/"))
+                        + QStringLiteral("\nКаталогОтчетов=") + home.file(QStringLiteral("out/"))
+                        + QStringLiteral("\n[Отчеты]\nbill=") + tpl + QStringLiteral("\n");
+    tw::test::writeBytes(home.file(QStringLiteral("Tarnwell.ini")), ini.toUtf8());
+    return QFile::copy(tw::test::fixturePath(templateFixture), tpl);
+}
 
 // 5 March 2024, 14:07:09.
 inline TDateTime marchFifth()

@@ -84,8 +84,8 @@ TEST_F(StopWhilePreparing, CancelGoesOnWithTheNextPackage)
     EXPECT_TRUE(QString::fromUtf8(f.package(1)).contains(QStringLiteral("u=\"Счёт № 6 с y\"")));
 }
 
-// Without the hook (a headless run) a stop request waits for the next package, and the
-// package in progress is written whole.
+// Without the hook a stop request waits for the next package, and the package in progress
+// is written whole.
 TEST_F(StopWhilePreparing, WithoutTheHookTheStopWaitsForTheNextPackage)
 {
     f.view.onStatus = [this](const QString &text) {

@@ -158,16 +158,19 @@ public:
         tw::test::writeBytes(home.file(QStringLiteral("Tarnwell.ini")), ini.toUtf8());
     }
 
-    // Start-up; for a server type the connection is opened on the SQLite file instead.
+    // Start-up; for a server type the connection is opened on the SQLite file (or the
+    // connection string given) instead.
     void start()
     {
         StartupEnvironment env;
         env.programDir = home.path();
         env.clock = &clock;
         env.messages = &sink;
-        const QString file = home.file(QStringLiteral("t.db"));
-        env.connect = [file](db::Connection &c, const QString &, db::LoginPrompt *) {
-            c.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + file);
+        const QString database = connectionString.isEmpty()
+                                     ? QStringLiteral("Provider=SQLite;Data Source=") + home.file(QStringLiteral("t.db"))
+                                     : connectionString;
+        env.connect = [database](db::Connection &c, const QString &, db::LoginPrompt *) {
+            c.setConnectionString(database);
             c.open(nullptr);
             return c.connectionString();
         };
@@ -225,6 +228,7 @@ public:
     RecordingView view;
     FakeReportFactory factory;
     ReportFactory *reports = nullptr; // set before start(): the reports of the run instead of the fakes
+    QString connectionString;         // set before start(): the database instead of t.db
     QStringList guids;
     std::unique_ptr<Tform_dm> dm;
     std::unique_ptr<ExportWork> work;

@@ -16,15 +16,26 @@ struct TarnwellRun {
     QString out;
 };
 
-// Runs a program with the arguments in a UTF-8 C locale (numbers and dates the scripts
-// format follow it) and waits up to the given time.
-inline TarnwellRun runProgram(const QString &program, const QStringList &args, int timeoutMs = 30000)
+// The environment of a child: this one's in a UTF-8 C locale (numbers and dates the
+// scripts format follow it), with the given NAME=value entries on top.
+inline QProcessEnvironment childEnvironment(const QStringList &extra = {})
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    p.setProcessEnvironment(env);
+    for (const QString &e : extra) {
+        const qsizetype eq = e.indexOf(QLatin1Char('='));
+        env.insert(e.left(eq), e.mid(eq + 1));
+    }
+    return env;
+}
+
+// Runs a program with the arguments and waits up to the given time.
+inline TarnwellRun runProgram(const QString &program, const QStringList &args, int timeoutMs = 30000,
+                              const QStringList &environment = {})
+{
+    QProcess p;
+    p.setProcessEnvironment(childEnvironment(environment));
     p.start(program, args);
     p.closeWriteChannel();
     if (!p.waitForFinished(timeoutMs)) {

@@ -2,8 +2,10 @@
 
 #include "script/interpreter.h"
 #include "script/messages.h"
+#include "support/testsupport.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -669,6 +671,46 @@ TEST(Interpreter, TerminateInsideAProcedureStopsTheProgram)
     s.Execute();
     EXPECT_TRUE(s.Variables(QStringLiteral("n")).sameAs(Variant(10)));
     EXPECT_TRUE(s.Variables(QStringLiteral("after")).sameAs(Variant(0)));
+}
+
+// The host's run check reaches every loop and call: a script that would never end is
+// stopped by a Terminate from it, in each language's loop forms and in a recursion that
+// would take for ever without ever going deep.
+TEST(Interpreter, RunCheckStopsAScriptThatNeverEnds)
+{
+    const struct {
+        const char *language;
+        const char *text;
+    } cases[] = {
+        {"RavidiReduva", "begin while True do ; end."},
+        {"RavidiReduva", "var i: Integer; begin repeat i := i + 1; until False; end."},
+        {"RavidiReduva", "var i, j: Integer; begin for i := 0 to 2147483647 do for j := 0 to 2147483647 do ; end."},
+        {"RavidiReduva", "procedure P; begin while True do ; end;\nbegin P; end."},
+        {"RavidiReduva", "function F(n: Integer): Integer; begin if n = 0 then Result := 0 else Result := F(n - 1) + F(n - 1); end;\n"
+                         "var k: Integer; begin k := F(200); end."},
+        {"R++Ivezud", "int i; { for (i = 0; i < 1; i = 0) i++; }"},
+        {"JScript", "var k; do { k = 1; } while (true);"},
+        {"VozurOvuzur", "dim i\nfor i = 1 to 2147483647 step 0\nnext\n"},
+    };
+    tw::test::Watchdog watchdog(30, "the endless scripts");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        TfsScript s;
+        QString err;
+        ASSERT_TRUE(compileScript(s, QString::fromUtf8(c.text), QString::fromLatin1(c.language), &err)) << err.toStdString();
+        int checks = 0;
+        fsSetRunCheck([&] {
+            if (++checks == 3)
+                s.Terminate();
+        });
+        QElapsedTimer took;
+        took.start();
+        s.Execute();
+        fsSetRunCheck({});
+        EXPECT_GE(checks, 3);
+        EXPECT_LT(took.elapsed(), 2000);
+        EXPECT_FALSE(s.IsRunning);
+    }
 }
 
 TEST(Interpreter, RunawayRecursionIsAnError)

@@ -1,6 +1,9 @@
 #include "support/testsupport.h"
 
 #include <QFile>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace tw::test {
@@ -39,6 +42,28 @@ const char *testDbName(TestDb kind)
     case TestDb::PostgresOdbc: return "PostgresOdbc";
     }
     return "";
+}
+
+Watchdog::Watchdog(int seconds, std::string what)
+    : m_thread([this, seconds, what = std::move(what)] {
+          std::unique_lock<std::mutex> lock(m_mutex);
+          if (!m_done.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_finished; })) {
+              std::fprintf(stderr, "watchdog: %s did not finish within %d s\n", what.c_str(), seconds);
+              std::fflush(stderr);
+              std::_Exit(3);
+          }
+      })
+{
+}
+
+Watchdog::~Watchdog()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_finished = true;
+    }
+    m_done.notify_all();
+    m_thread.join();
 }
 
 bool odbcDriverRegistered(const QString &name)

@@ -3,8 +3,11 @@
 #include "base/formatsettings.h"
 
 #include <QString>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace tw::test {
 
@@ -26,6 +29,22 @@ public:
 
 private:
     FormatSettings m_saved;
+};
+
+// A hard limit for a test that could hang: when the object is not gone within the time,
+// the test binary ends with a message (a hang fails instead of blocking the suite).
+class Watchdog {
+public:
+    Watchdog(int seconds, std::string what);
+    ~Watchdog();
+    Watchdog(const Watchdog &) = delete;
+    Watchdog &operator=(const Watchdog &) = delete;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
 };
 
 // The databases the database cases run against: SQLite directly, SQLite through ODBC, and

@@ -20,6 +20,12 @@ std::function<void()> &processMessagesHandler()
 
 void frxSetProcessMessages(std::function<void()> handler)
 {
+    // A script that loops inside an event never reaches the engine's progress points:
+    // it gets the same chance to see a stop from its loops.
+    if (handler)
+        fsSetRunCheck([] { frxProcessMessages(); });
+    else
+        fsSetRunCheck({});
     processMessagesHandler() = std::move(handler);
 }
 

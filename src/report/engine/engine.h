@@ -20,7 +20,8 @@ class TfrxReportPage;
 class TfrxXMLItem;
 
 // The platform's "process pending window messages": the window installs it so that its
-// stop button stays responsive while a report runs. Nothing happens without one.
+// stop button stays responsive while a report runs, also from the loops of a running script
+// (see fsSetRunCheck). Nothing happens without one.
 void frxSetProcessMessages(std::function<void()> handler);
 void frxProcessMessages();
 

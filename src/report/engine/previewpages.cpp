@@ -2,6 +2,7 @@
 
 #include "base/formatsettings.h"
 #include "base/numberformat.h"
+#include "base/savefile.h"
 #include "report/engine/differences.h"
 #include "report/engine/engine.h"
 #include "report/model/bands.h"
@@ -926,9 +927,9 @@ void TfrxPreviewPages::SaveToFile(const QString &fileName)
         throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2")
                                 .arg(QDir::toNativeSeparators(fileName), file.errorString()));
     SaveToStream(&file); // on an exception the half-written file is discarded
-    if (!file.commit())
-        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2")
-                                .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    QString reason;
+    if (!commitWhole(file, &reason))
+        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fileName), reason));
 }
 
 void TfrxPreviewPages::LoadFromStream(QIODevice *stream, bool allowPartialLoading)

@@ -1,6 +1,7 @@
 #include "report/model/report.h"
 
 #include "base/datetime.h"
+#include "base/savefile.h"
 #include "report/model/bands.h"
 #include "report/model/objectmodel.h"
 #include "report/model/dialogcomponent.h"
@@ -982,8 +983,9 @@ void TfrxReport::SaveToFile(const QString &fileName)
     if (!file.open(QIODevice::WriteOnly))
         throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fileName), file.errorString()));
     SaveToStream(&file, true, false);
-    if (!file.commit())
-        throw EInOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    QString reason;
+    if (!commitWhole(file, &reason))
+        throw EInOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fileName), reason));
 }
 
 } // namespace tw
