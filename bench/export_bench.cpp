@@ -48,6 +48,16 @@ long peakResidentKiB()
     return usage.ru_maxrss;
 }
 
+// Processor time of the process so far, user and system: unlike the wall clock, not
+// stretched by whatever else the machine runs.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 // Prepared pages of the run: every page of every document in the package files.
 qint64 countPages(const QString &outputDir, int *files)
 {
@@ -119,8 +129,10 @@ int main(int argc, char **argv)
 
     QElapsedTimer clock;
     clock.start();
+    const double cpuBefore = cpuSeconds();
     const int rc = tw::app::runExportVerb(dm, *exportWhat, reports);
     const qint64 runNs = clock.nsecsElapsed();
+    const double runCpu = cpuSeconds() - cpuBefore;
     const long peakKiB = peakResidentKiB();
     const struct mallinfo2 heap = mallinfo2();
     tw::db::setStatementObserver({});
@@ -150,6 +162,7 @@ int main(int argc, char **argv)
         << "pages=" << pages << '\n'
         << "statements=" << statements.size() << '\n'
         << "run_seconds=" << double(runNs) / 1e9 << '\n'
+        << "run_cpu_seconds=" << runCpu << '\n'
         << "sql_in_run_seconds=" << double(sqlInRunNs) / 1e9 << '\n'
         << "sql_alone_seconds=" << double(sqlAloneNs) / 1e9 << '\n'
         << "peak_rss_kib=" << peakKiB << '\n'

@@ -23,7 +23,9 @@ setup() {
 
 field() { sed -n "s/^$1=//p" "$2"; }
 
-printf '%-9s %10s %10s %12s %10s %12s %10s %12s\n' packages seconds 'pkg/s' pages 'pages/s' 'sql alone s' 'sql %' 'peak RSS MiB'
+# Rates per wall-clock second and per second of processor time (the latter is what one core
+# gives when nothing else runs on it).
+printf '%-9s %9s %8s %9s %8s %8s %8s %11s %7s %12s\n' packages 'wall s' 'pkg/s' 'cpu s' 'pkg/cpu' pages 'pg/cpu' 'sql alone' 'sql %' 'peak RSS MiB'
 for n in $sizes; do
     run="$build/export-$n"
     setup "$run" "$n"
@@ -37,9 +39,9 @@ for n in $sizes; do
         echo "the export of $n bills ended with exit code $rc: see $run/logs" >&2
         exit 1
     fi
-    awk -v n="$(field packages "$s")" -v t="$(field run_seconds "$s")" -v p="$(field pages "$s")" \
-        -v sq="$(field sql_alone_seconds "$s")" -v rss="$(field peak_rss_kib "$s")" \
-        'BEGIN { printf "%-9d %10.2f %10.0f %12d %10.0f %12.2f %10.1f %12.1f\n", n, t, n / t, p, p / t, sq, 100 * sq / t, rss / 1024 }'
+    awk -v n="$(field packages "$s")" -v t="$(field run_seconds "$s")" -v c="$(field run_cpu_seconds "$s")" \
+        -v p="$(field pages "$s")" -v sq="$(field sql_alone_seconds "$s")" -v rss="$(field peak_rss_kib "$s")" \
+        'BEGIN { printf "%-9d %9.2f %8.0f %9.2f %8.0f %8d %8.0f %11.2f %7.1f %12.1f\n", n, t, n / t, c, n / c, p, p / c, sq, 100 * sq / c, rss / 1024 }'
 done
 
 if ! command -v valgrind >/dev/null; then
