@@ -2,6 +2,7 @@
 // an error; every page that loads can be built, measured and saved again. One report's
 // store loads every input (a load starts from an empty store).
 #include "reporthost.h"
+#include "streams.h"
 
 #include "report/engine/previewpages.h"
 
@@ -18,19 +19,8 @@ void run(const QByteArray &bytes, bool partial)
 {
     static fuzz::ReportHost &h = *new fuzz::ReportHost; // never destroyed, like the registries
     auto *pages = static_cast<TfrxPreviewPages *>(h.report->PreviewPages());
-    // A partially loaded store reads the rest later and so takes the stream over.
-    auto *in = new QBuffer;
-    in->setData(bytes);
-    in->open(QIODevice::ReadOnly);
-    try {
-        pages->LoadFromStream(in, partial);
-    } catch (const Error &) {
-        if (!partial)
-            delete in;
+    if (!fuzz::loadBytes<Error>(bytes, partial, [pages](QIODevice *in, bool p) { pages->LoadFromStream(in, p); }))
         return;
-    }
-    if (!partial)
-        delete in;
     try {
         for (int i = 0; i < pages->Count() && i < 16; ++i) {
             pages->GetPage(i);
