@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build test check-sanitize demo bench bench-export clean
+.PHONY: all deps configure build test check-sanitize demo bench bench-export fuzz clean
 
 all: build
 
@@ -37,5 +37,13 @@ demo: configure
 	cmake --build $(BUILD) -j $(JOBS) --target tarnwell
 	bash demo/run-demo.sh $(BUILD)/src/tarnwell $(BUILD)/demo-run
 
+# libFuzzer targets (clang), each run for FUZZ_SECONDS on the seeds in fuzz/corpus/;
+# stops at the first finding with the path of its input.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DTARNWELL_FUZZ=ON -DTARNWELL_BUILD_TESTS=OFF
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_targets
+	bash scripts/run-fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-sanitize
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-sanitize $(BUILD)-fuzz

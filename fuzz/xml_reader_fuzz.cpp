@@ -1,6 +1,7 @@
 // Any bytes: the document either loads or fails with the format error; what loads must
 // survive attribute access, reloading of unloaded items and writing.
 #include "report/xml/xmldocument.h"
+#include "streams.h"
 
 #include <QBuffer>
 
@@ -24,18 +25,9 @@ void touch(TfrxXMLDocument &doc, TfrxXMLItem *item, int depth)
 void run(const QByteArray &bytes, bool partial)
 {
     TfrxXMLDocument doc;
-    auto *buf = new QBuffer;
-    buf->setData(bytes);
-    buf->open(QIODevice::ReadOnly);
-    try {
-        doc.LoadFromStream(buf, partial);
-    } catch (const TfrxInvalidXMLException &) {
-        if (!partial)
-            delete buf;
+    if (!fuzz::loadBytes<TfrxInvalidXMLException>(bytes, partial,
+                                                   [&doc](QIODevice *in, bool p) { doc.LoadFromStream(in, p); }))
         return;
-    }
-    if (!partial)
-        delete buf;
     touch(doc, doc.Root(), 0);
     QBuffer out;
     out.open(QIODevice::WriteOnly);

@@ -16,7 +16,7 @@ void publish(ClassInfo &info, std::initializer_list<const char *> names)
     for (const char *cname : names) {
         const QString n = QString::fromLatin1(cname);
         auto flag = [&](bool TfrxBand::*m, bool def) {
-            b.boolean(n, [m](const T *t) { return t->*m; }, [m](T *t, bool v) { t->*m = v; }, def);
+            b.boolean(n, [m = m](const T *t) { return t->*m; }, [m = m](T *t, bool v) { t->*m = v; }, def);
         };
         if (n == QLatin1String("AllowSplit"))
             b.boolean(n, &T::AllowSplit, &T::SetAllowSplit, false);
@@ -53,7 +53,7 @@ void publishStrings(ClassInfo &info, std::initializer_list<std::pair<const char 
 {
     ClassBuilder<T> b(info);
     for (const auto &[name, m] : members)
-        b.string(QString::fromLatin1(name), [m](const T *t) { return t->*m; }, [m](T *t, const QString &v) { t->*m = v; });
+        b.string(QString::fromLatin1(name), [m = m](const T *t) { return t->*m; }, [m = m](T *t, const QString &v) { t->*m = v; });
 }
 
 template <class T>
@@ -61,7 +61,7 @@ void publishFlags(ClassInfo &info, std::initializer_list<std::pair<const char *,
 {
     ClassBuilder<T> b(info);
     for (const auto &[name, m] : members)
-        b.boolean(QString::fromLatin1(name), [m](const T *t) { return t->*m; }, [m](T *t, bool v) { t->*m = v; }, false);
+        b.boolean(QString::fromLatin1(name), [m = m](const T *t) { return t->*m; }, [m = m](T *t, bool v) { t->*m = v; }, false);
 }
 
 } // namespace

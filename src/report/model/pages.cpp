@@ -58,7 +58,7 @@ TW_DEFINE_CLASS(TfrxDialogPage, &TfrxPage::staticClassInfo())
 {
     using P = TfrxDialogPage;
     auto ev = [](QString P::*m) {
-        return std::make_pair([m](const P *p) { return p->*m; }, [m](P *p, const QString &v) { p->*m = v; });
+        return std::make_pair([m = m](const P *p) { return p->*m; }, [m = m](P *p, const QString &v) { p->*m = v; });
     };
     ClassBuilder<P> b(info);
     b.factory(frxFactory<P>())
@@ -160,7 +160,7 @@ TW_DEFINE_CLASS(TfrxReportPage, &TfrxPage::staticClassInfo())
 {
     using P = TfrxReportPage;
     auto lines = [](QStringList P::*m) {
-        return std::make_pair([m](const P *p) { return p->*m; }, [m](P *p, const QString &v) {
+        return std::make_pair([m = m](const P *p) { return p->*m; }, [m = m](P *p, const QString &v) {
             QStringList l = v.split(QLatin1String("\r\n"));
             if (!l.isEmpty() && l.last().isEmpty())
                 l.removeLast();
@@ -215,16 +215,16 @@ TW_DEFINE_CLASS(TfrxReportPage, &TfrxPage::staticClassInfo())
         .boolean(QStringLiteral("TitleBeforeHeader"), &P::TitleBeforeHeader, &P::SetTitleBeforeHeader, true);
     {
         auto [get, set] = lines(&P::HGuides);
-        b.stringList(QStringLiteral("HGuides"), [get, linesText](const P *p) { return linesText(get(p)); }, set);
+        b.stringList(QStringLiteral("HGuides"), [get = get, linesText](const P *p) { return linesText(get(p)); }, set);
     }
     {
         auto [get, set] = lines(&P::VGuides);
-        b.stringList(QStringLiteral("VGuides"), [get, linesText](const P *p) { return linesText(get(p)); }, set);
+        b.stringList(QStringLiteral("VGuides"), [get = get, linesText](const P *p) { return linesText(get(p)); }, set);
     }
     const std::pair<const char *, QString P::*> events[] = {
         {"OnAfterPrint", &P::OnAfterPrint}, {"OnBeforePrint", &P::OnBeforePrint}, {"OnManualBuild", &P::OnManualBuild}};
     for (const auto &[name, m] : events)
-        b.string(QString::fromLatin1(name), [m](const P *p) { return p->*m; }, [m](P *p, const QString &v) { p->*m = v; });
+        b.string(QString::fromLatin1(name), [m = m](const P *p) { return p->*m; }, [m = m](P *p, const QString &v) { p->*m = v; });
 }
 
 TfrxReportPage::TfrxReportPage(Component *owner) : TfrxPage(owner), m_backPicture(std::make_unique<TfrxPicture>())
