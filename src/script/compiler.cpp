@@ -360,10 +360,11 @@ private:
         checkNew(name, prog);
         std::unique_ptr<TfsExpression> e(buildExpression(ex, prog));
         at(ex);
-        TfsCustomVariable *v = makeVar(name, e->Typ, e->TypeName);
+        // Held until the script owns it: the value may raise (a host failure, 1 div 0).
+        std::unique_ptr<TfsCustomVariable> v(makeVar(name, e->Typ, e->TypeName));
         v->SetValue(e->Value());
         v->IsReadOnly = true;
-        prog->Add(v);
+        prog->Add(v.release());
     }
 
     void buildProcBody(TfsXMLItem *item, TfsScript *prog)

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace tw;
 
@@ -19,12 +20,11 @@ namespace {
 std::unique_ptr<TfrxXMLDocument> parse(const QByteArray &bytes, bool partial = false)
 {
     auto doc = std::make_unique<TfrxXMLDocument>();
-    auto *buf = new QBuffer;
+    auto buf = std::make_unique<QBuffer>();
     buf->setData(bytes);
     buf->open(QIODevice::ReadOnly);
-    doc->LoadFromStream(buf, partial);
-    if (!partial)
-        delete buf;
+    // A partial load takes the stream, also when it fails; a whole one leaves it to us.
+    doc->LoadFromStream(partial ? buf.release() : buf.get(), partial);
     return doc;
 }
 
