@@ -15,24 +15,113 @@
 #include "report/engine/reportclasses.h"
 
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSet>
+#include <QHash>
+#include <QTemporaryFile>
 #include <QTextStream>
 #include <cstdio>
-#include <memory>
 #include <malloc.h>
+#include <memory>
+#include <stdexcept>
 #include <sys/resource.h>
 #include <vector>
 
 namespace {
 
-// Kept small, so the record does not weigh on the run's own peak memory: one copy of each
-// distinct text, and only the parameter values.
-struct Statement {
-    QString sql;
-    std::vector<std::pair<tw::db::FieldType, tw::Variant>> values;
+// The run's statements go to a temporary file as they run, so recording them adds nothing
+// to the run's own memory: the text's number among the distinct texts, then the parameters
+// as (field type, kind, value).
+class StatementLog {
+public:
+    StatementLog()
+    {
+        if (!m_file.open())
+            throw std::runtime_error("cannot create the statement log");
+        m_out.setDevice(&m_file);
+    }
+
+    void add(const QString &sql, const tw::db::Params &params)
+    {
+        auto it = m_ids.constFind(sql);
+        if (it == m_ids.constEnd()) {
+            it = m_ids.insert(sql, quint32(m_texts.size()));
+            m_texts.append(sql);
+        }
+        m_out << *it << quint32(params.count());
+        for (const tw::db::Param &p : params) {
+            const tw::Variant &v = p.value;
+            m_out << qint32(p.dataType) << qint32(v.kind());
+            switch (v.kind()) {
+            case tw::Variant::Kind::Boolean:
+            case tw::Variant::Kind::Int32:
+            case tw::Variant::Kind::Int64: m_out << qint64(v.toInt64()); break;
+            case tw::Variant::Kind::Double: m_out << v.toDouble(); break;
+            case tw::Variant::Kind::Empty:
+            case tw::Variant::Kind::Null: break;
+            default: m_out << v.toText(); break;
+            }
+        }
+        ++m_count;
+    }
+
+    qint64 count() const { return m_count; }
+
+    // Calls `run` with each statement in the order they ran.
+    template <class Run>
+    void replay(Run run)
+    {
+        m_file.flush();
+        m_file.seek(0);
+        QDataStream in(&m_file);
+        for (qint64 n = 0; n < m_count; ++n) {
+            quint32 id = 0, count = 0;
+            in >> id >> count;
+            std::vector<std::pair<tw::db::FieldType, tw::Variant>> values;
+            for (quint32 i = 0; i < count; ++i) {
+                qint32 type = 0, kind = 0;
+                in >> type >> kind;
+                tw::Variant v;
+                switch (tw::Variant::Kind(kind)) {
+                case tw::Variant::Kind::Boolean:
+                case tw::Variant::Kind::Int32:
+                case tw::Variant::Kind::Int64: {
+                    qint64 x = 0;
+                    in >> x;
+                    v = tw::Variant::Kind(kind) == tw::Variant::Kind::Boolean ? tw::Variant(x != 0)
+                        : tw::Variant::Kind(kind) == tw::Variant::Kind::Int32 ? tw::Variant(int(x))
+                                                                              : tw::Variant(x);
+                    break;
+                }
+                case tw::Variant::Kind::Double: {
+                    double x = 0;
+                    in >> x;
+                    v = tw::Variant(x);
+                    break;
+                }
+                case tw::Variant::Kind::Empty: break;
+                case tw::Variant::Kind::Null: v = tw::Variant::null(); break;
+                default: {
+                    QString x;
+                    in >> x;
+                    v = tw::Variant(x);
+                    break;
+                }
+                }
+                values.emplace_back(tw::db::FieldType(type), v);
+            }
+            run(m_texts.at(int(id)), values);
+        }
+    }
+
+private:
+    QTemporaryFile m_file;
+    QDataStream m_out;
+    QHash<QString, quint32> m_ids;
+    QStringList m_texts;
+    qint64 m_count = 0;
 };
 
 [[noreturn]] void fail(const QString &what)
@@ -103,14 +192,10 @@ int main(int argc, char **argv)
     if (home.isEmpty() || summaryPath.isEmpty() || !exportWhat)
         fail(QStringLiteral("usage: export_bench --home DIR --query NAME --from D --to D --summary FILE ") + why);
 
-    std::vector<Statement> statements;
-    QSet<QString> texts;
+    StatementLog statements;
     qint64 sqlInRunNs = 0;
     tw::db::setStatementObserver([&](const QString &sql, const tw::db::Params &params, qint64 ns) {
-        Statement s{*texts.insert(sql), {}};
-        for (const tw::db::Param &p : params)
-            s.values.emplace_back(p.dataType, p.value);
-        statements.push_back(std::move(s));
+        statements.add(sql, params);
         sqlInRunNs += ns;
     });
 
@@ -139,15 +224,15 @@ int main(int argc, char **argv)
 
     // The same statements alone, one query object each, every row fetched.
     clock.restart();
-    for (const Statement &s : statements) {
+    statements.replay([&](const QString &sql, const std::vector<std::pair<tw::db::FieldType, tw::Variant>> &values) {
         tw::db::Query q(&dm.Connection());
-        q.setSql(s.sql);
-        for (int i = 0; i < q.params().count() && i < int(s.values.size()); ++i) {
-            q.params()[i].dataType = s.values[i].first;
-            q.params()[i].value = s.values[i].second;
+        q.setSql(sql);
+        for (int i = 0; i < q.params().count() && i < int(values.size()); ++i) {
+            q.params()[i].dataType = values[i].first;
+            q.params()[i].value = values[i].second;
         }
         q.open();
-    }
+    });
     const qint64 sqlAloneNs = clock.nsecsElapsed();
 
     int files = 0;
@@ -160,7 +245,7 @@ int main(int argc, char **argv)
     out << "exit_code=" << rc << '\n'
         << "packages=" << files << '\n'
         << "pages=" << pages << '\n'
-        << "statements=" << statements.size() << '\n'
+        << "statements=" << statements.count() << '\n'
         << "run_seconds=" << double(runNs) / 1e9 << '\n'
         << "run_cpu_seconds=" << runCpu << '\n'
         << "sql_in_run_seconds=" << double(sqlInRunNs) / 1e9 << '\n'
