@@ -84,17 +84,20 @@ public:
                 qint32 type = 0, kind = 0;
                 in >> type >> kind;
                 tw::Variant v;
+                qint64 whole = 0;
                 switch (tw::Variant::Kind(kind)) {
                 case tw::Variant::Kind::Boolean:
-                case tw::Variant::Kind::Int32:
-                case tw::Variant::Kind::Int64: {
-                    qint64 x = 0;
-                    in >> x;
-                    v = tw::Variant::Kind(kind) == tw::Variant::Kind::Boolean ? tw::Variant(x != 0)
-                        : tw::Variant::Kind(kind) == tw::Variant::Kind::Int32 ? tw::Variant(int(x))
-                                                                              : tw::Variant(x);
+                    in >> whole;
+                    v = tw::Variant(whole != 0);
                     break;
-                }
+                case tw::Variant::Kind::Int32:
+                    in >> whole;
+                    v = tw::Variant(int(whole));
+                    break;
+                case tw::Variant::Kind::Int64:
+                    in >> whole;
+                    v = tw::Variant(whole);
+                    break;
                 case tw::Variant::Kind::Double: {
                     double x = 0;
                     in >> x;
