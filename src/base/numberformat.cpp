@@ -4,6 +4,7 @@
 #include "base/formatsettings.h"
 
 #include <cerrno>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -188,6 +189,21 @@ QString floatToStr(double value, const FormatSettings &fs)
             out += QLatin1Char(digits[k]);
     }
     return out;
+}
+
+bool floatTextReadsBack(double value)
+{
+    if (!std::isfinite(value) || value == 0)
+        return false;
+    // The shortest text that reads back; the nearest fifteen-digit text is at least as
+    // close, so it reads back too whenever the shortest has no more digits than that.
+    char buf[40];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    int digits = 0;
+    for (const char *p = buf; p != r.ptr && *p != 'e'; ++p)
+        if (*p >= '0' && *p <= '9')
+            ++digits;
+    return digits <= kGeneralPrecision;
 }
 
 QString floatToStr(double value)

@@ -10,6 +10,9 @@ struct FormatSettings;
 // (1E20, 1.5E-10) outside the range Delphi shows in fixed notation.
 QString floatToStr(double value, const FormatSettings &fs);
 QString floatToStr(double value);
+// Whether floatToStr's text reads back as exactly this value (finite, nonzero, at most 15
+// significant digits in its shortest form); zero reads back as +0.
+bool floatTextReadsBack(double value);
 
 // Text to number: the settings' decimal separator (also "." when it is another), leading
 // and trailing blanks allowed. EConvertError "'%s' is not a valid floating point value" /

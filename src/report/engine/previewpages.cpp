@@ -102,16 +102,19 @@ TfrxComponent *createLike(const ClassInfo *ci, TfrxComponent *parent)
 void copyProperties(TfrxComponent *target, TfrxComponent *source)
 {
     TfrxReport *report = source->Report();
-    TfrxXMLItem item;
-    {
-        TfrxXMLSerializer w;
-        setupSerializer(w, report);
-        w.SetSerializeDefaultValues(true);
-        w.WriteRootComponent(source, false, false, &item);
+    TfrxXMLSerializer s;
+    if (!report) {
+        // Without a report the written references would be read against another owner.
+        TfrxXMLItem item;
+        s.SetSerializeDefaultValues(true);
+        s.SetFormatSettings(sourceFormat());
+        s.WriteRootComponent(source, false, false, &item);
+        setupSerializer(s, target);
+        s.ReadRootComponent(target, &item);
+        return;
     }
-    TfrxXMLSerializer r;
-    setupSerializer(r, report ? static_cast<Component *>(report) : target);
-    r.ReadRootComponent(target, &item);
+    setupSerializer(s, report);
+    s.CopyRootComponent(target, source);
 }
 
 // A page written as a root element, with its name in front as its children carry theirs.

@@ -404,13 +404,18 @@ void TfrxXMLSerializer::XMLToObj(const QString &text, Object *obj)
             q2 = n;
         const QString raw = text.mid(q1 + 1, q2 - q1 - 1);
         i = q2 + 1;
-        try {
-            applyAttribute(obj, name, raw);
-        } catch (const Error &e) {
-            AddError(e.message());
-        } catch (const std::exception &e) {
-            AddError(QString::fromUtf8(e.what()));
-        }
+        applyCaught(obj, name, raw);
+    }
+}
+
+void TfrxXMLSerializer::applyCaught(Object *obj, const QString &name, const QString &raw)
+{
+    try {
+        applyAttribute(obj, name, raw);
+    } catch (const Error &e) {
+        AddError(e.message());
+    } catch (const std::exception &e) {
+        AddError(QString::fromUtf8(e.what()));
     }
 }
 
@@ -508,8 +513,12 @@ void TfrxXMLSerializer::setPropFromText(Object *obj, const PropInfo *p, const QS
 void TfrxXMLSerializer::readPropData(Object *obj, const QString &hex)
 {
     QByteArray bytes;
-    if (!HexToBytes(hex, bytes))
-        return;
+    if (HexToBytes(hex, bytes))
+        readPropBytes(obj, std::move(bytes));
+}
+
+void TfrxXMLSerializer::readPropBytes(Object *obj, QByteArray bytes)
+{
     // A local reader: collection items inside may carry PropData of their own.
     TfrxComponentReader reader(std::move(bytes));
     try {
@@ -818,6 +827,215 @@ void TfrxXMLSerializer::ReadRootComponent(Component *root, TfrxXMLItem *item)
     XMLToObj(item->Text(), root);
     loaded.append(root);
     readChildren(item, root, loaded);
+    ResolveReferences();
+    for (Component *c : std::as_const(loaded)) {
+        c->SetLoading(false);
+        if (c->isReport())
+            continue;
+        try {
+            c->Loaded();
+        } catch (const Error &e) {
+            AddError(e.message());
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Copying
+
+namespace {
+
+bool isNamed(const QString &name, QLatin1String what)
+{
+    return name.size() == what.size() && name.compare(what, Qt::CaseInsensitive) == 0;
+}
+
+// An attribute name the reader treats apart from the property of that name.
+bool readApart(const QString &name, const Component *target)
+{
+    return name.size() == 1 || isNamed(name, QLatin1String("PropData"))
+           || (target && target->hasMemoText() && isNamed(name, QLatin1String("Text")))
+           || (target && target->isReport() && isNamed(name, QLatin1String("Name")));
+}
+
+// Only texts with entities can change on their way through an attribute.
+bool textReadsBack(const QString &text)
+{
+    return !text.contains(QLatin1Char('&'));
+}
+
+} // namespace
+
+QString TfrxXMLSerializer::writtenValue(Object *obj, const PropInfo *p)
+{
+    switch (p->kind) {
+    case PropKind::Integer:
+    case PropKind::Char:
+    case PropKind::WideChar:
+    case PropKind::Set:
+    case PropKind::Int64:
+    case PropKind::Enumeration: {
+        const qint64 v = p->ordinal(obj);
+        if (p->kind == PropKind::Enumeration && p->enumInfo) {
+            const QString ident = p->enumInfo->nameOf(v);
+            return ident.isEmpty() ? QString::number(v) : ident;
+        }
+        return QString::number(v);
+    }
+    case PropKind::Float: return floatText(p->get(obj).toDouble());
+    case PropKind::String:
+    case PropKind::WideString:
+    case PropKind::Variant: return EncodeXMLValue(p->get(obj).toText());
+    case PropKind::ObjectRef: {
+        Object *ref = p->object(obj);
+        return EncodeXMLValue(ReferenceName(ref ? ref->asComponent() : nullptr));
+    }
+    case PropKind::StringList: return EncodeXMLValue(withoutFinalLineBreak(p->get(obj).toText()));
+    case PropKind::Nested:
+    case PropKind::WideStringList:
+    case PropKind::Event: break;
+    }
+    return QString();
+}
+
+void TfrxXMLSerializer::copyProperty(Object *target, Object *source, const PropInfo *p)
+{
+    // The value as the reader would set it from the written text; anything whose text
+    // could read back differently goes through the text. Reading the source may raise, as
+    // it would while writing; what setting raises is collected, as a read collects it.
+    auto viaText = [&] {
+        const QString name = p->kind == PropKind::StringList ? p->name + QLatin1String(".Text") : p->name;
+        applyCaught(target, name, writtenValue(source, p));
+    };
+    auto set = [&](auto &&assign) {
+        if (!p->hasSetter())
+            return;
+        try {
+            assign();
+        } catch (const Error &e) {
+            AddError(e.message());
+        } catch (const std::exception &e) {
+            AddError(QString::fromUtf8(e.what()));
+        }
+    };
+    switch (p->kind) {
+    case PropKind::Nested: {
+        Object *from = p->object(source);
+        Object *to = p->object(target);
+        if (from && to)
+            copyObject(to, from);
+        return;
+    }
+    case PropKind::WideStringList:
+    case PropKind::Event: return;
+    default: break;
+    }
+    if (p->kind != PropKind::StringList && readApart(p->name, target->asComponent()))
+        return viaText();
+    switch (p->kind) {
+    case PropKind::Integer:
+    case PropKind::Char:
+    case PropKind::WideChar:
+    case PropKind::Set:
+    case PropKind::Enumeration: {
+        const qint64 v = p->ordinal(source);
+        const bool fits = v >= -0x7FFFFFFFLL - 1 && v <= 0x7FFFFFFF;
+        const bool known = p->kind != PropKind::Enumeration || !p->enumInfo || (v >= 0 && v < p->enumInfo->names.size());
+        if (!fits || !known)
+            return viaText();
+        return set([&] { p->setOrdinal(target, v); });
+    }
+    case PropKind::Int64: {
+        const qint64 v = p->ordinal(source);
+        return set([&] { p->setOrdinal(target, v); });
+    }
+    case PropKind::Float: {
+        const double v = p->get(source).toDouble();
+        if (v != 0 && !floatTextReadsBack(v))
+            return viaText();
+        return set([&] { p->set(target, Variant(v == 0 ? 0.0 : v)); });
+    }
+    case PropKind::String:
+    case PropKind::WideString:
+    case PropKind::Variant:
+    case PropKind::StringList: {
+        QString v = p->get(source).toText();
+        if (p->kind == PropKind::StringList)
+            v = withoutFinalLineBreak(std::move(v));
+        if (!textReadsBack(v))
+            return viaText();
+        return set([&] { p->set(target, Variant(v)); });
+    }
+    case PropKind::ObjectRef: {
+        // Resolved by name at the end, as a read resolves it.
+        Object *ref = p->object(source);
+        const QString name = ReferenceName(ref ? ref->asComponent() : nullptr);
+        if (!textReadsBack(name))
+            return viaText();
+        if (p->hasSetter())
+            RecordReference(target, p, name);
+        return;
+    }
+    case PropKind::Nested:
+    case PropKind::WideStringList:
+    case PropKind::Event: return;
+    }
+}
+
+void TfrxXMLSerializer::copyObject(Object *target, Object *source)
+{
+    if (!source->classInfo())
+        return;
+    auto *comp = source->asComponent();
+    WritingMark mark(comp);
+    for (const PropInfo *p : source->classInfo()->properties()) {
+        if (comp && isNamed(p->name, QLatin1String("Name")))
+            continue;
+        if (p->isStored(source))
+            copyProperty(target, source, p);
+    }
+    if (comp && comp->hasMemoText()) {
+        const QString text = withoutFinalLineBreak(comp->memoText());
+        auto *to = target->asComponent();
+        if (!to || !to->hasMemoText() || !textReadsBack(text)) {
+            applyCaught(target, QStringLiteral("Text"), EncodeXMLValue(text));
+        } else {
+            try {
+                to->setMemoText(text);
+            } catch (const Error &e) {
+                AddError(e.message());
+            } catch (const std::exception &e) {
+                AddError(QString::fromUtf8(e.what()));
+            }
+        }
+    }
+    QByteArray data = propData(source);
+    if (!data.isEmpty())
+        readPropBytes(target, std::move(data));
+}
+
+void TfrxXMLSerializer::CopyRootComponent(Component *target, Component *source)
+{
+    dropHeldFixups();
+    if (!m_owner)
+        m_owner = target;
+    QList<Component *> loaded;
+    target->SetLoading(true);
+    loaded.append(target);
+    copyObject(target, source);
+    for (const auto &[name, list] : source->writtenElementCollections()) {
+        TfrxCollection *to = target->elementCollection(name);
+        if (!to) {
+            // Read as an element it would be taken for a child object: let the reader decide.
+            TfrxXMLItem holder;
+            WriteCollectionElement(holder.Add(name), *list);
+            readChildren(&holder, target, loaded);
+            continue;
+        }
+        to->ClearItems();
+        for (int i = 0; i < list->Count(); ++i)
+            copyObject(to->AddItem(), list->Item(i));
+    }
     ResolveReferences();
     for (Component *c : std::as_const(loaded)) {
         c->SetLoading(false);

@@ -57,6 +57,10 @@ public:
     void WriteRootComponent(Component *root, bool saveChildren = true, bool streaming = false,
                             TfrxXMLItem *item = nullptr);
     void ReadRootComponent(Component *root, TfrxXMLItem *item = nullptr);
+    // What writing `source` alone (every value, no children) and reading that into
+    // `target`, an object of the same class, does, without the text in between: values
+    // that would change on the way (rounded floats, entities) change the same way.
+    void CopyRootComponent(Component *target, Component *source);
     QString WriteComponentStr(Component *c);
     void WriteComponent(Component *c);
     // A new component owned by root; nullptr for an empty string. EClassNotFound for an
@@ -90,6 +94,11 @@ private:
     void applyAttribute(Object *obj, const QString &name, const QString &raw);
     void setPropFromText(Object *obj, const PropInfo *prop, const QString &raw);
     void readPropData(Object *obj, const QString &hex);
+    void readPropBytes(Object *obj, QByteArray bytes);
+    void applyCaught(Object *obj, const QString &name, const QString &raw);
+    QString writtenValue(Object *obj, const PropInfo *p);
+    void copyProperty(Object *target, Object *source, const PropInfo *p);
+    void copyObject(Object *target, Object *source);
     void readPropValue(TfrxComponentReader &reader, Object *obj, const PropInfo *prop);
     QByteArray propData(Object *obj);
     void writeItem(Component *c, TfrxXMLItem *item, bool isRoot, bool saveChildren, bool streaming);

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <cmath>
+#include <functional>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
@@ -444,4 +445,109 @@ TEST_F(Serializer, RandomAttributeStringsNeverCrash)
         delete m;
     }
     SUCCEED();
+}
+
+// A copy must leave the target exactly as writing the source and reading the text would,
+// including what the text loses: float digits past fifteen, the sign of zero, "&quot;",
+// final line breaks, a variant's type.
+TEST_F(Serializer, CopyEqualsWritingAndReading)
+{
+    auto *param = new TTestView(host);
+    param->SetName(QStringLiteral("CUST"));
+    TTestView *other = view(QStringLiteral("Other"));
+    const double nan = std::nan("");
+    const struct {
+        const char *what;
+        std::function<void(TTestMemo *)> setup;
+    } cases[] = {
+        {"defaults", [](TTestMemo *) {}},
+        {"floats with digits the text drops",
+         [](TTestMemo *m) {
+             m->left = 1.0 / 3;
+             m->top = -0.0;
+             m->width = 0.0000123456789012345678;
+             m->height = 18.897637795275593;
+         }},
+        {"floats the text keeps", [](TTestMemo *m) { m->left = 94.48819; m->top = -2.5; m->width = 1e20; m->height = 1.5e-10; }},
+        {"floats that cannot be read", [nan](TTestMemo *m) { m->left = nan; m->top = HUGE_VAL; }},
+        {"texts with entities and breaks",
+         [](TTestMemo *m) {
+             m->caption = QStringLiteral("a &quot;b&quot; <c> & d\r\ne");
+             m->lines = QStringLiteral("one\r\ntwo &quot;\r\n");
+             m->text = QStringLiteral("Итого: &quot;[SUM]&quot;\r\n");
+             m->onClick = QStringLiteral("Memo1OnClick");
+         }},
+        {"memo text with a final break", [](TTestMemo *m) { m->text = QStringLiteral("line\r\n\r\n"); }},
+        {"ordinals", [](TTestMemo *m) { m->hAlign = 2; m->tag = -7; m->ch = QChar(0x416); m->big = 1LL << 40; m->visible = false; }},
+        {"an enumeration out of its range", [](TTestMemo *m) { m->hAlign = 9; }},
+        {"variants become text", [](TTestMemo *m) { m->value = Variant(5); }},
+        {"references", [param](TTestMemo *m) { m->dataSet = param; }},
+        {"a reference inside the report", [other](TTestMemo *m) { m->dataSet = other; }},
+        {"nested objects and their data",
+         [](TTestMemo *m) {
+             m->font.name = QStringLiteral("Times & Sons");
+             m->font.size = 14;
+             m->picture.data = QByteArray("\x00\x01\xFF", 3);
+         }},
+        {"a nested object not stored", [](TTestMemo *m) { m->parentFont = true; m->font.size = 20; }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        auto *source = new TTestMemo(report, report);
+        source->SetName(QStringLiteral("Source"));
+        c.setup(source);
+
+        auto *viaText = new TTestMemo(report, report);
+        QStringList textErrors;
+        {
+            TfrxXMLItem item;
+            TfrxXMLSerializer w;
+            w.SetOwner(report);
+            w.SetFormatSettings(FormatSettings::russian());
+            w.SetSerializeDefaultValues(true);
+            w.WriteRootComponent(source, false, false, &item);
+            TfrxXMLSerializer r;
+            r.SetOwner(report);
+            r.ReadRootComponent(viaText, &item);
+            textErrors = r.Errors();
+        }
+        auto *copied = new TTestMemo(report, report);
+        TfrxXMLSerializer s;
+        s.SetOwner(report);
+        s.SetFormatSettings(FormatSettings::russian());
+        s.CopyRootComponent(copied, source);
+
+        for (auto [a, b] : {std::pair{viaText->left, copied->left}, {viaText->top, copied->top},
+                            {viaText->width, copied->width}, {viaText->height, copied->height}}) {
+            EXPECT_EQ(std::isnan(a), std::isnan(b));
+            if (!std::isnan(a)) {
+                EXPECT_EQ(a, b);
+                EXPECT_EQ(std::signbit(a), std::signbit(b));
+            }
+        }
+        EXPECT_EQ(u8(viaText->caption), u8(copied->caption));
+        EXPECT_EQ(u8(viaText->lines), u8(copied->lines));
+        EXPECT_EQ(u8(viaText->text), u8(copied->text));
+        EXPECT_EQ(u8(viaText->onClick), u8(copied->onClick));
+        EXPECT_TRUE(viaText->value.sameAs(copied->value));
+        EXPECT_EQ(viaText->hAlign, copied->hAlign);
+        EXPECT_EQ(viaText->tag, copied->tag);
+        EXPECT_EQ(viaText->ch, copied->ch);
+        EXPECT_EQ(viaText->big, copied->big);
+        EXPECT_EQ(viaText->visible, copied->visible);
+        EXPECT_EQ(viaText->parentFont, copied->parentFont);
+        EXPECT_EQ(viaText->dataSet, copied->dataSet);
+        EXPECT_EQ(u8(viaText->font.name), u8(copied->font.name));
+        EXPECT_EQ(viaText->font.size, copied->font.size);
+        EXPECT_EQ(viaText->picture.data, copied->picture.data);
+        EXPECT_EQ(viaText->events, copied->events);
+        EXPECT_EQ(viaText->loadedCalls, copied->loadedCalls);
+        EXPECT_EQ(textErrors, s.Errors());
+        EXPECT_FALSE(copied->IsLoading());
+        EXPECT_EQ(copied->Name(), QString());
+        delete source;
+        delete viaText;
+        delete copied;
+    }
+    EXPECT_EQ(other->dataSet, nullptr);
 }
