@@ -4,6 +4,7 @@
 #include "base/error.h"
 #include "base/formatsettings.h"
 #include "base/numberformat.h"
+#include "base/sametext.h"
 #include "db/sqlerror.h"
 #include "db/sqltext.h"
 
@@ -744,7 +745,7 @@ const Field &Query::field(int index) const
 Field *Query::findField(const QString &name)
 {
     for (auto &f : m_fields)
-        if (f->m_name.compare(name, Qt::CaseInsensitive) == 0)
+        if (sameText(f->m_name, name))
             return f.get();
     return nullptr;
 }

@@ -175,16 +175,20 @@ void TfsXMLItem::Assign(const TfsXMLItem *item)
 
 int TfsXMLItem::findPair(const QString &name) const
 {
-    const QString key = name + QLatin1String("=\"");
-    qsizetype from = 0;
-    while (true) {
-        const qsizetype i = m_text.indexOf(key, from, Qt::CaseInsensitive);
-        if (i < 0)
-            return -1;
-        if (i == 0 || isBlank(m_text.at(i - 1)))
+    // The first `name="` (any case) at the start or after a blank; the compiler asks this
+    // for every node it builds, so no key string is made.
+    const qsizetype n = name.size();
+    const qsizetype len = m_text.size();
+    const QChar *t = m_text.constData();
+    for (qsizetype i = 0; i + n + 2 <= len; ++i) {
+        if (t[i + n] != QLatin1Char('=') || t[i + n + 1] != QLatin1Char('"'))
+            continue;
+        if (i > 0 && !isBlank(t[i - 1]))
+            continue;
+        if (QStringView(t + i, n).compare(name, Qt::CaseInsensitive) == 0)
             return int(i);
-        from = i + 1;
     }
+    return -1;
 }
 
 QString TfsXMLItem::Prop(const QString &name) const

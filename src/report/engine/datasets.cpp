@@ -1,6 +1,7 @@
 #include "report/engine/datasets.h"
 
 #include "base/codepage.h"
+#include "base/sametext.h"
 #include "report/engine/databaseobjects.h"
 #include "report/model/bands.h"
 #include "report/model/report.h"
@@ -396,7 +397,7 @@ void TfrxCustomDBDataSet::rebuildFields(db::DataSet *ds)
     const auto less = [](const FieldEntry &e, const QString &n) { return e.name.compare(n, Qt::CaseInsensitive) < 0; };
     for (const QString &name : list) {
         auto it = std::lower_bound(m_fields.begin(), m_fields.end(), name, less);
-        if (it != m_fields.end() && it->name.compare(name, Qt::CaseInsensitive) == 0)
+        if (it != m_fields.end() && sameText(it->name, name))
             continue; // duplicates ignored
         FieldEntry e{name, QString()};
         if (ds)
@@ -410,7 +411,7 @@ const TfrxCustomDBDataSet::FieldEntry *TfrxCustomDBDataSet::findEntry(const QStr
 {
     const auto less = [](const FieldEntry &e, const QString &n) { return e.name.compare(n, Qt::CaseInsensitive) < 0; };
     auto it = std::lower_bound(m_fields.begin(), m_fields.end(), name, less);
-    if (it != m_fields.end() && it->name.compare(name, Qt::CaseInsensitive) == 0)
+    if (it != m_fields.end() && sameText(it->name, name))
         return &*it;
     return nullptr;
 }

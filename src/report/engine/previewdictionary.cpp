@@ -20,6 +20,11 @@ int TfrxDictionary::find(const QString &name, int *insertAt) const
     return -1;
 }
 
+int TfrxDictionary::sourceOf(const QString &name) const
+{
+    return m_folded.value(name.toCaseFolded(), -1);
+}
+
 void TfrxDictionary::Add(const QString &name, const QString &sourceName, TfrxComponent *object)
 {
     int at = 0;
@@ -31,6 +36,7 @@ void TfrxDictionary::Add(const QString &name, const QString &sourceName, TfrxCom
         m_names[existing].source = source;
     else
         m_names.insert(at, {name, source});
+    m_folded.insert(name.toCaseFolded(), source);
 }
 
 QString TfrxDictionary::AddUnique(const QString &base, const QString &sourceName, TfrxComponent *object)
@@ -42,30 +48,33 @@ QString TfrxDictionary::AddUnique(const QString &base, const QString &sourceName
 
 QString TfrxDictionary::CreateUniqueName(const QString &base) const
 {
+    const QString folded = base.toCaseFolded();
+    auto taken = [&](int i) { return m_folded.contains(folded + QString::number(i)); };
     int i = 10000;
-    while (i > 1 && find(base + QString::number(i)) < 0)
+    while (i > 1 && !taken(i))
         i /= 2;
-    while (find(base + QString::number(i)) >= 0)
+    while (taken(i))
         ++i;
     return base + QString::number(i);
 }
 
 TfrxComponent *TfrxDictionary::GetObject(const QString &name) const
 {
-    const int i = find(name);
-    return i < 0 ? nullptr : m_sources.at(m_names.at(i).source).object;
+    const int s = sourceOf(name);
+    return s < 0 ? nullptr : m_sources.at(s).object;
 }
 
 QString TfrxDictionary::GetSourceName(const QString &name) const
 {
-    const int i = find(name);
-    return i < 0 ? QString() : m_sources.at(m_names.at(i).source).name;
+    const int s = sourceOf(name);
+    return s < 0 ? QString() : m_sources.at(s).name;
 }
 
 void TfrxDictionary::Clear()
 {
     m_names.clear();
     m_sources.clear();
+    m_folded.clear();
 }
 
 } // namespace tw

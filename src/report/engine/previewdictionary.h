@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -37,9 +38,12 @@ private:
     };
     // Index of the alias, or -1; `insertAt` gets where it would go.
     int find(const QString &name, int *insertAt = nullptr) const;
+    // The source of an alias, or -1.
+    int sourceOf(const QString &name) const;
 
     QList<NameEntry> m_names;
     QList<SourceEntry> m_sources;
+    QHash<QString, int> m_folded; // case-folded alias -> source: lookups without the sort
 };
 
 } // namespace tw

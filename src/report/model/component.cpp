@@ -1,5 +1,6 @@
 #include "report/model/component.h"
 
+#include "base/sametext.h"
 #include "report/model/pages.h"
 #include "report/model/report.h"
 #include "report/xml/resources.h"
@@ -8,6 +9,7 @@
 
 #include <QBuffer>
 #include <QSet>
+#include <QVarLengthArray>
 
 namespace tw {
 
@@ -271,9 +273,19 @@ TfrxComponent *TfrxComponent::FindObject(const QString &name) const
 {
     if (name.isEmpty())
         return nullptr;
-    for (TfrxComponent *c : AllObjects())
-        if (c->Name().compare(name, Qt::CaseInsensitive) == 0)
+    // The order of AllObjects, without making the list: depth first, parents first.
+    QVarLengthArray<std::pair<const TfrxComponent *, qsizetype>, 16> stack{{this, 0}};
+    while (!stack.isEmpty()) {
+        auto &top = stack.last();
+        if (top.second >= top.first->m_objects.size()) {
+            stack.removeLast();
+            continue;
+        }
+        TfrxComponent *c = top.first->m_objects.at(top.second++);
+        if (sameText(c->Name(), name))
             return c;
+        stack.append({c, 0});
+    }
     return nullptr;
 }
 

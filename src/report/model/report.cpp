@@ -1,6 +1,7 @@
 #include "report/model/report.h"
 
 #include "base/datetime.h"
+#include "base/sametext.h"
 #include "base/savefile.h"
 #include "report/model/bands.h"
 #include "report/model/objectmodel.h"
@@ -408,7 +409,7 @@ TfrxVariable *TfrxVariables::Add()
 int TfrxVariables::IndexOf(const QString &name) const
 {
     for (size_t i = 0; i < m_items.size(); ++i)
-        if (m_items[i]->Name.compare(name, Qt::CaseInsensitive) == 0)
+        if (sameText(m_items[i]->Name, name))
             return int(i);
     return -1;
 }
@@ -674,7 +675,7 @@ TfrxDataSet *TfrxReport::GetDataset(const QString &alias) const
 {
     for (int i = 0; i < m_dataSets.Count(); ++i)
         if (TfrxDataSet *ds = m_dataSets.Items(i)->DataSet())
-            if (ds->UserName().compare(alias, Qt::CaseInsensitive) == 0)
+            if (sameText(ds->UserName(), alias))
                 return ds;
     return nullptr;
 }

@@ -1,5 +1,7 @@
 #include "report/xml/component.h"
 
+#include "base/sametext.h"
+
 namespace tw {
 
 TW_DEFINE_CLASS(Component, nullptr)
@@ -39,7 +41,7 @@ Component *Component::FindComponent(const QString &name) const
     if (name.isEmpty())
         return nullptr;
     for (Component *c : m_components)
-        if (c->m_name.compare(name, Qt::CaseInsensitive) == 0)
+        if (sameText(c->m_name, name))
             return c;
     return nullptr;
 }
