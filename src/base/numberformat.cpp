@@ -140,7 +140,8 @@ QString floatToStr(double value, const FormatSettings &fs)
 
     // Fifteen significant digits, correctly rounded: d.dddddddddddddde[+-]x
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.*e", kGeneralPrecision - 1, value);
+    const auto written = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific, kGeneralPrecision - 1);
+    *written.ptr = '\0';
     const char *p = buf;
     const bool negative = *p == '-';
     if (negative)

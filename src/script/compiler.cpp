@@ -75,10 +75,13 @@ Variant initialValue(TfsVarType t)
 
 class Builder {
 public:
-    Builder(TfsScript *script, TfsILParser &parser) : m_script(script), m_parser(parser)
+    // The builder only reads the intermediate program.
+    Builder(TfsScript *script, TfsILParser &parser, const TfsXMLItem *program)
+        : m_script(script), m_parser(parser),
+          m_root(program ? const_cast<TfsXMLItem *>(program) : parser.ILScript()->Root())
     {
         m_needDeclare = parser.NeedDeclareVars();
-        TfsXMLItem *root = parser.ILScript()->Root();
+        TfsXMLItem *root = m_root;
         for (int i = root->Count() - 1; i >= 0; --i)
             if (named(root->Items(i), "types")) {
                 m_ilTypes = root->Items(i);
@@ -95,7 +98,7 @@ public:
 
     void build()
     {
-        TfsXMLItem *root = m_parser.ILScript()->Root();
+        TfsXMLItem *root = m_root;
         m_script->m_statement.reset(new TfsStatement(m_script, QString(), QString()));
         registerProcs(root, m_script);
         buildChildren(root, m_script, m_script->m_statement.get());
@@ -161,8 +164,8 @@ private:
 
     TfsProcVariable *registerProc(TfsXMLItem *item, TfsScript *prog)
     {
-        if (item->Data())
-            return static_cast<TfsProcVariable *>(item->Data());
+        if (TfsProcVariable *known = m_procs.value(item))
+            return known;
         at(item);
         QString name;
         TfsXMLItem *params = nullptr;
@@ -197,7 +200,7 @@ private:
         proc->SourcePos = posOf(item);
         proc->SourceUnit = unitName;
         prog->Add(proc);
-        item->SetData(proc);
+        m_procs.insert(item, proc);
         TfsScript *local = proc->Prog();
         if (params) {
             bool byRef = false;
@@ -1506,6 +1509,10 @@ private:
 
     TfsScript *m_script;
     TfsILParser &m_parser;
+    TfsXMLItem *m_root;
+    // Procedures registered from their declarations; kept here, not on the items, as the
+    // intermediate program may be shared by other compilations.
+    QHash<const TfsXMLItem *, TfsProcVariable *> m_procs;
     TfsXMLItem *m_ilTypes = nullptr;
     TfsXMLItem *m_grammarTypes = nullptr;
     bool m_needDeclare = true;
@@ -1516,9 +1523,9 @@ private:
 
 } // namespace fsinternal
 
-bool TfsScript::parseIL(TfsILParser &parser)
+bool TfsScript::parseIL(TfsILParser &parser, const TfsXMLItem *program)
 {
-    fsinternal::Builder b(this, parser);
+    fsinternal::Builder b(this, parser, program);
     try {
         b.build();
     } catch (const Error &e) {

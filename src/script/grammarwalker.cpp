@@ -49,6 +49,11 @@ std::shared_ptr<const TfsILParser::PreparedGrammar> TfsILParser::prepared(const 
     static QMutex mutex;
     static QHash<QString, std::shared_ptr<const PreparedGrammar>> cache;
     QMutexLocker lock(&mutex);
+    // The registry hands out shared copies of its texts: a key holding the very same
+    // characters is that text, found without hashing and comparing a whole grammar.
+    for (auto it = cache.cbegin(); it != cache.cend(); ++it)
+        if (it.key().constData() == grammarText.constData() && it.key().size() == grammarText.size())
+            return it.value();
     if (auto it = cache.constFind(grammarText); it != cache.constEnd())
         return *it;
     auto g = std::make_shared<PreparedGrammar>();

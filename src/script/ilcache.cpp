@@ -39,20 +39,21 @@ bool usesUnits(const TfsXMLItem *item)
 
 } // namespace
 
-bool reuse(TfsILParser &parser, const QString &language, bool extendedCharset, const QString &text)
+std::shared_ptr<const TfsXMLItem> reuse(TfsILParser &parser, const QString &language, bool extendedCharset,
+                                        const QString &text)
 {
     Entry entry;
     {
         std::lock_guard lock(g_mutex);
         const auto it = g_entries.constFind(keyOf(language, extendedCharset, text));
         if (it == g_entries.constEnd())
-            return false;
+            return nullptr;
         entry = *it;
     }
-    parser.SelectLanguage(entry.language);
+    if (parser.LangName() != entry.language)
+        parser.SelectLanguage(entry.language);
     parser.Parser()->SetText(entry.parsedText);
-    parser.ILScript()->Root()->Assign(entry.program.get());
-    return true;
+    return entry.program;
 }
 
 void keep(TfsILParser &parser, const QString &language, bool extendedCharset, const QString &text)

@@ -1182,8 +1182,8 @@ bool TfsScript::Compile()
         TfsILParser parser(this);
         parser.SelectLanguage(SyntaxType);
         const QString text = Lines.join(QStringLiteral("\r\n"));
-        if (ilcache::reuse(parser, SyntaxType, ExtendedCharset, text)) {
-            parseIL(parser);
+        if (const auto program = ilcache::reuse(parser, SyntaxType, ExtendedCharset, text)) {
+            parseIL(parser, program.get());
         } else if (parser.MakeILScript(text)) {
             ilcache::keep(parser, SyntaxType, ExtendedCharset, text);
             parseIL(parser);

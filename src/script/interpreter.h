@@ -473,7 +473,9 @@ private:
         QString upper;
         TfsCustomVariable *var;
     };
-    bool parseIL(TfsILParser &parser);
+    // Builds the program from the parser's intermediate program, or from `program` (which
+    // is only read) when given.
+    bool parseIL(TfsILParser &parser, const TfsXMLItem *program = nullptr);
     void clearStatements();
     void deleteItemsIf(const std::function<bool(TfsCustomVariable *)> &pred);
     void addEnumImpl(const QString &typeName, const QString &names, bool isSet);

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 
 using namespace tw;
 
@@ -55,6 +58,55 @@ TEST(FloatToStr, NonFiniteValues)
     EXPECT_EQ(floatToStr(std::numeric_limits<double>::quiet_NaN(), us), QStringLiteral("NAN"));
     EXPECT_EQ(floatToStr(std::numeric_limits<double>::infinity(), us), QStringLiteral("INF"));
     EXPECT_EQ(floatToStr(-std::numeric_limits<double>::infinity(), us), QStringLiteral("-INF"));
+}
+
+// Random values of every magnitude: the fifteen digits are the correctly rounded ones (as
+// the C library prints them), and the text reads back as the value exactly when
+// floatTextReadsBack says so.
+TEST(FloatToStr, DigitsAndReadingBackOnRandomValues)
+{
+    const FormatSettings us = FormatSettings::usEnglish();
+    std::mt19937_64 random(20261210);
+    int readBack = 0;
+    for (int k = 0; k < 20000; ++k) {
+        double v;
+        if (k % 3 == 0) {
+            const quint64 bits = random();
+            std::memcpy(&v, &bits, sizeof v);
+            if (!std::isfinite(v) || v == 0)
+                continue;
+        } else {
+            // Short decimals, as lengths in a template are.
+            v = double(qint64(random() % 2000000) - 1000000) / std::pow(10.0, double(random() % 8));
+            if (v == 0)
+                continue;
+        }
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.14e", v);
+        QString expected;
+        const char *p = buf;
+        for (; *p && *p != 'e'; ++p)
+            if (*p >= '0' && *p <= '9')
+                expected += QLatin1Char(*p);
+        while (expected.size() > 1 && expected.endsWith(QLatin1Char('0')))
+            expected.chop(1);
+        const QString text = floatToStr(v, us);
+        QString digits;
+        for (QChar c : text.left(text.indexOf(QLatin1Char('E')) < 0 ? text.size() : text.indexOf(QLatin1Char('E'))))
+            if (c.isDigit())
+                digits += c;
+        while (digits.startsWith(QLatin1Char('0')) && digits.size() > 1)
+            digits.remove(0, 1);
+        while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
+            digits.chop(1);
+        ASSERT_EQ(digits, expected) << buf << " " << text.toStdString();
+        const bool same = text.toDouble() == v;
+        ASSERT_EQ(floatTextReadsBack(v), same) << buf << " " << text.toStdString();
+        readBack += same;
+    }
+    // Both answers were met.
+    EXPECT_GT(readBack, 1000);
+    EXPECT_LT(readBack, 19000);
 }
 
 TEST(StrToFloat, AcceptsSettingsSeparatorAndDot)

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 using namespace tw;
 using tw::test::compileScript;
 
@@ -739,6 +742,20 @@ TEST(Interpreter, RecompiledTextsStayFaithful)
     b.Execute();
     EXPECT_TRUE(a.Variables(QStringLiteral("r")).sameAs(Variant(10)));
     EXPECT_TRUE(b.Variables(QStringLiteral("r")).sameAs(Variant(5)));
+
+    // Procedures belong to the script compiled, not to the shared program: the second
+    // script calls its own after the first one is gone.
+    const QString withProc = QStringLiteral("var r: Integer;\nprocedure Add(k: Integer); begin r := r + k; end;\n"
+                                            "begin Add(2); Add(3); end.");
+    std::vector<std::unique_ptr<TfsScript>> scripts;
+    for (int i = 0; i < 3; ++i) {
+        scripts.push_back(std::make_unique<TfsScript>());
+        ASSERT_TRUE(compileScript(*scripts.back(), withProc));
+    }
+    scripts[0].reset();
+    scripts[1].reset();
+    scripts[2]->Execute();
+    EXPECT_TRUE(scripts[2]->Variables(QStringLiteral("r")).sameAs(Variant(5)));
 
     // A unit whose text changed between compilations is read again.
     int factor = 3;
