@@ -1,5 +1,6 @@
 #include "report/engine/aggregates.h"
 
+#include "base/fastcast.h"
 #include "base/numberformat.h"
 #include "report/engine/bandtree.h"
 #include "report/engine/memotext.h"
@@ -94,7 +95,7 @@ template <class Kind>
 TfrxBand *firstBandOf(const TfrxReportPage *page)
 {
     for (TfrxComponent *c : page->Objects())
-        if (auto *b = dynamic_cast<Kind *>(c))
+        if (auto *b = fastCast<Kind *>(c))
             return b;
     return nullptr;
 }
@@ -245,7 +246,7 @@ void TfrxAggregateList::AddItems(TfrxReportPage *page)
                     scanBandChain(tree.GroupFooters.value(group), data);
                 if (data->Vertical())
                     for (TfrxComponent *c : data->AllObjects())
-                        if (auto *memo = dynamic_cast<TfrxCustomMemoView *>(c); memo && memo->AllowExpressions())
+                        if (auto *memo = fastCast<TfrxCustomMemoView *>(c); memo && memo->AllowExpressions())
                             AddMemoItems(memo, data, data);
                 walk(tree.Details.value(data));
             }
@@ -269,7 +270,7 @@ void TfrxAggregateList::scanBandChain(TfrxBand *band, TfrxDataBand *defaultBand)
     for (TfrxBand *b = band; b && !seen.contains(b); b = b->Child()) {
         seen.insert(b);
         for (TfrxComponent *c : b->AllObjects())
-            if (auto *memo = dynamic_cast<TfrxCustomMemoView *>(c); memo && memo->AllowExpressions())
+            if (auto *memo = fastCast<TfrxCustomMemoView *>(c); memo && memo->AllowExpressions())
                 AddMemoItems(memo, b, defaultBand);
     }
 }
@@ -393,7 +394,7 @@ void TfrxAggregateList::addItem(const QString &callText, const QString &function
     // A name that is no data band of the report counts the default band, as an omitted one.
     TfrxDataBand *band = nullptr;
     if (!bandName.isEmpty() && m_report)
-        band = dynamic_cast<TfrxDataBand *>(m_report->FindObject(bandName));
+        band = fastCast<TfrxDataBand *>(m_report->FindObject(bandName));
     item->Band = band ? band : ctx.defaultBand;
     int flags = 0;
     if (!tryStrToInt(flagsText.trimmed(), flags))
@@ -401,7 +402,7 @@ void TfrxAggregateList::addItem(const QString &callText, const QString &function
     item->CountInvisibleBands = flags & 1;
     item->DontReset = flags & 2;
     item->ParentBand = ctx.parentBand;
-    item->IsPageFooter = dynamic_cast<TfrxPageFooter *>(ctx.parentBand) != nullptr;
+    item->IsPageFooter = fastCast<TfrxPageFooter *>(ctx.parentBand) != nullptr;
     item->OriginalName = callText;
     item->MemoName = ctx.memo ? ctx.memo->Name() : QString();
     item->Clear();

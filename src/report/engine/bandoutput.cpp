@@ -1,6 +1,7 @@
 // Printing bands: iterating data bands with their headers, footers and groups, showing one
 // band with its children, and the event order around each output.
 #include "report/engine/aggregates.h"
+#include "base/fastcast.h"
 #include "report/engine/datasets.h"
 #include "report/engine/engine.h"
 #include "report/engine/outline.h"
@@ -18,12 +19,12 @@ namespace {
 
 bool isDataBand(const TfrxBand *b)
 {
-    return dynamic_cast<const TfrxDataBand *>(b) != nullptr;
+    return fastCast<const TfrxDataBand *>(b) != nullptr;
 }
 
 bool isMultiColumn(const TfrxBand *b)
 {
-    auto *d = dynamic_cast<const TfrxDataBand *>(b);
+    auto *d = fastCast<const TfrxDataBand *>(b);
     return d && d->Columns() > 1;
 }
 
@@ -44,7 +45,7 @@ bool sameGroupValue(const Variant &a, const Variant &b)
 const QString &viewEvent(TfrxComponent *c, QString TfrxView::*event)
 {
     static const QString none;
-    auto *v = dynamic_cast<TfrxView *>(c);
+    auto *v = fastCast<TfrxView *>(c);
     return v ? v->*event : none;
 }
 
@@ -55,7 +56,7 @@ const QString &viewEvent(TfrxComponent *c, QString TfrxView::*event)
 const TfrxBandTree &TfrxEngine::treeOf(const TfrxBand *band) const
 {
     static const TfrxBandTree none;
-    const auto it = m_trees.constFind(band ? dynamic_cast<const TfrxReportPage *>(band->Parent()) : nullptr);
+    const auto it = m_trees.constFind(band ? fastCast<const TfrxReportPage *>(band->Parent()) : nullptr);
     return it == m_trees.constEnd() ? none : *it;
 }
 
@@ -101,16 +102,16 @@ void TfrxEngine::resetSuppressed(TfrxBand *band)
     if (!band)
         return;
     for (TfrxComponent *c : band->Objects())
-        if (auto *m = dynamic_cast<TfrxCustomMemoView *>(c))
+        if (auto *m = fastCast<TfrxCustomMemoView *>(c))
             m->ResetSuppress();
 }
 
 void TfrxEngine::addBandOutline(TfrxBand *band)
 {
     QString text;
-    if (auto *d = dynamic_cast<TfrxDataBand *>(band))
+    if (auto *d = fastCast<TfrxDataBand *>(band))
         text = d->OutlineText();
-    else if (auto *g = dynamic_cast<TfrxGroupHeader *>(band))
+    else if (auto *g = fastCast<TfrxGroupHeader *>(band))
         text = g->OutlineText;
     if (text.isEmpty())
         return;
@@ -122,9 +123,9 @@ void TfrxEngine::addBandOutline(TfrxBand *band)
 void TfrxEngine::leaveBandOutline(TfrxBand *band)
 {
     QString text;
-    if (auto *d = dynamic_cast<TfrxDataBand *>(band))
+    if (auto *d = fastCast<TfrxDataBand *>(band))
         text = d->OutlineText();
-    else if (auto *g = dynamic_cast<TfrxGroupHeader *>(band))
+    else if (auto *g = fastCast<TfrxGroupHeader *>(band))
         text = g->OutlineText;
     if (!text.isEmpty())
         PreviewPages()->Outline()->LevelUp();
@@ -358,13 +359,13 @@ void TfrxEngine::ShowBand(TfrxBand *band)
 void TfrxEngine::showBandItself(TfrxBand *band)
 {
     TfrxCustomPreviewPages *pages = PreviewPages();
-    const bool nullBand = dynamic_cast<TfrxNullBand *>(band) != nullptr;
+    const bool nullBand = fastCast<TfrxNullBand *>(band) != nullptr;
     BandState &st = state(band);
 
     if (band->Visible() && band->StartNewPage() && !st.Overflow && !m_outputTo && !m_callFromAddPage
-        && ((!isDataBand(band) && !dynamic_cast<TfrxGroupHeader *>(band)) || st.LineN != 1)) {
+        && ((!isDataBand(band) && !fastCast<TfrxGroupHeader *>(band)) || st.LineN != 1)) {
         m_startNewPageBand = band;
-        if (auto *g = dynamic_cast<TfrxGroupHeader *>(band); g && g->ResetPageNumbers)
+        if (auto *g = fastCast<TfrxGroupHeader *>(band); g && g->ResetPageNumbers)
             pages->ResetLogicalPageNumber();
         NewPage();
     }
@@ -373,7 +374,7 @@ void TfrxEngine::showBandItself(TfrxBand *band)
     state(band).StretchedHeight = band->Height();
 
     bool split = false;
-    if (band->Visible() && !isMultiColumn(band) && !dynamic_cast<TfrxOverlay *>(band) && !nullBand)
+    if (band->Visible() && !isMultiColumn(band) && !fastCast<TfrxOverlay *>(band) && !nullBand)
         split = fitBand(band);
 
     if (!split && band->Visible()) {
@@ -414,12 +415,12 @@ void TfrxEngine::prepareBand(TfrxBand *band)
 
     TfsScript *script = report->Script();
     for (TfrxComponent *c : band->Objects()) {
-        auto *obj = dynamic_cast<TfrxReportComponent *>(c);
+        auto *obj = fastCast<TfrxReportComponent *>(c);
         if (!obj)
             continue;
         report->CurObject = obj->Name();
         obj->BeforePrint();
-        if (dynamic_cast<TfrxView *>(obj))
+        if (fastCast<TfrxView *>(obj))
             script->SetVariables(QStringLiteral("Self"), Variant::fromObject(obj));
         if (!band->Visible())
             continue;
@@ -434,7 +435,7 @@ void TfrxEngine::prepareBand(TfrxBand *band)
     report->CurObject = band->Name();
     callEvent(band, band->OnAfterCalcHeight);
     for (TfrxComponent *c : band->Objects())
-        if (auto *s = dynamic_cast<TfrxStretcheable *>(c); s && s->StretchMode() == TfrxStretchMode::smMaxHeight)
+        if (auto *s = fastCast<TfrxStretcheable *>(c); s && s->StretchMode() == TfrxStretchMode::smMaxHeight)
             s->SetHeight(band->Height() - s->Top());
 }
 
@@ -448,7 +449,7 @@ void TfrxEngine::unprepareBand(TfrxBand *band)
             callEvent(c, viewEvent(c, &TfrxView::OnAfterPrint));
         }
     for (TfrxComponent *c : band->Objects())
-        if (auto *obj = dynamic_cast<TfrxReportComponent *>(c))
+        if (auto *obj = fastCast<TfrxReportComponent *>(c))
             obj->AfterPrint();
     report->CurObject = band->Name();
     callEvent(band, band->OnAfterPrint);

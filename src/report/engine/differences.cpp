@@ -1,5 +1,6 @@
 #include "report/engine/differences.h"
 
+#include "base/fastcast.h"
 #include "base/formatsettings.h"
 #include "base/numberformat.h"
 #include "report/engine/picturecache.h"
@@ -94,8 +95,8 @@ void frameDiff(DiffText &d, const TfrxFrame &f, const TfrxFrame &sf)
 void baseDiff(DiffText &d, TfrxComponent *obj, TfrxComponent *src)
 {
     d.real(QLatin1String("l"), obj->Left(), src->Left());
-    d.real(QLatin1String("t"), obj->Top(), src->Top(), dynamic_cast<TfrxBand *>(obj) != nullptr);
-    auto *memo = dynamic_cast<TfrxCustomMemoView *>(obj);
+    d.real(QLatin1String("t"), obj->Top(), src->Top(), fastCast<TfrxBand *>(obj) != nullptr);
+    auto *memo = fastCast<TfrxCustomMemoView *>(obj);
     if (!memo || !memo->AutoWidth())
         d.real(QLatin1String("w"), obj->Width(), src->Width());
     d.real(QLatin1String("h"), obj->Height(), src->Height());
@@ -172,13 +173,13 @@ QString frxBaseDiff(TfrxComponent *obj, TfrxComponent *source, const FormatSetti
 QString frxDiff(TfrxComponent *obj, TfrxComponent *source, TfrxPictureCache *cache, const FormatSettings &fs)
 {
     DiffText d(fs);
-    if (auto *m = dynamic_cast<TfrxCustomMemoView *>(obj)) {
-        if (auto *s = dynamic_cast<TfrxCustomMemoView *>(source)) {
+    if (auto *m = fastCast<TfrxCustomMemoView *>(obj)) {
+        if (auto *s = fastCast<TfrxCustomMemoView *>(source)) {
             memoDiff(d, m, s);
             return d.out();
         }
-    } else if (auto *p = dynamic_cast<TfrxPictureView *>(obj)) {
-        if (auto *s = dynamic_cast<TfrxPictureView *>(source)) {
+    } else if (auto *p = fastCast<TfrxPictureView *>(obj)) {
+        if (auto *s = fastCast<TfrxPictureView *>(source)) {
             if (p->PictureChanged() && cache) {
                 p->SetImageIndex(cache->AddPicture(*p->Picture()));
                 p->SetPictureChanged(false);
@@ -192,20 +193,20 @@ QString frxDiff(TfrxComponent *obj, TfrxComponent *source, TfrxPictureCache *cac
                 out += QLatin1String(" TransparentColor=\"") + QString::number(p->TransparentColor()) + QLatin1Char('"');
             return out;
         }
-    } else if (auto *sh = dynamic_cast<TfrxShapeView *>(obj)) {
-        if (auto *s = dynamic_cast<TfrxShapeView *>(source)) {
+    } else if (auto *sh = fastCast<TfrxShapeView *>(obj)) {
+        if (auto *s = fastCast<TfrxShapeView *>(source)) {
             viewDiff(d, sh, s);
             d.integer(QLatin1String("Shape"), int(sh->Shape()), int(s->Shape()));
             return d.out();
         }
-    } else if (auto *g = dynamic_cast<TfrxGroupHeader *>(obj)) {
+    } else if (auto *g = fastCast<TfrxGroupHeader *>(obj)) {
         baseDiff(d, obj, source);
         if (g->DrillDown)
             d.raw(QLatin1String("DrillName"), g->DrillName);
         return d.out();
     }
-    if (auto *v = dynamic_cast<TfrxView *>(obj)) {
-        if (auto *s = dynamic_cast<TfrxView *>(source)) {
+    if (auto *v = fastCast<TfrxView *>(obj)) {
+        if (auto *s = fastCast<TfrxView *>(source)) {
             viewDiff(d, v, s);
             return d.out();
         }
@@ -219,7 +220,7 @@ QString frxAllDiff(TfrxComponent *obj, TfrxComponent *source, TfrxXMLSerializer 
     QString out = serializer.ObjToXML(obj);
     if (source)
         return out + QLatin1Char(' ') + frxBaseDiff(obj, source, fs);
-    if (dynamic_cast<TfrxNullBand *>(obj)) {
+    if (fastCast<TfrxNullBand *>(obj)) {
         DiffText d(fs);
         d.real(QLatin1String("l"), obj->Left(), 0, true);
         d.real(QLatin1String("t"), obj->Top(), 0, true);

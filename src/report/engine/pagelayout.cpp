@@ -1,6 +1,7 @@
 // Where bands land: the printable area, page start and end, free space, breaks to a new
 // page or column, keep blocks, and band heights.
 #include "base/formatsettings.h"
+#include "base/fastcast.h"
 #include "base/textformat.h"
 #include "report/engine/aggregates.h"
 #include "report/engine/engine.h"
@@ -21,7 +22,7 @@ namespace {
 template <class T>
 T *as(TfrxBand *b)
 {
-    return dynamic_cast<T *>(b);
+    return fastCast<T *>(b);
 }
 
 // The height of a band with its chain of children.
@@ -40,7 +41,7 @@ TfrxBand *TfrxEngine::pageBand(const ClassInfo *cls) const
     if (!m_page || !cls)
         return nullptr;
     for (TfrxComponent *c : m_page->Objects())
-        if (auto *b = dynamic_cast<TfrxBand *>(c); b && b->classInfo()->inheritsFrom(cls))
+        if (auto *b = fastCast<TfrxBand *>(c); b && b->classInfo()->inheritsFrom(cls))
             return b;
     return nullptr;
 }
@@ -290,7 +291,7 @@ bool TfrxEngine::fitBand(TfrxBand *band)
     // they would only meet the same full page again.
     if (m_outputTo || m_callFromAddPage || m_noBreak || FreeSpace() >= band->Height())
         return false;
-    auto *data = dynamic_cast<TfrxDataBand *>(band);
+    auto *data = fastCast<TfrxDataBand *>(band);
     const bool tallerThanPage = band->Height() > GetPageHeight() - FooterHeight();
     if ((band->AllowSplit() && !m_keeping) || tallerThanPage) {
         if (!band->AllowSplit() && data && state(band).LineThrough > 1 && !band->StartNewPage())
@@ -301,7 +302,7 @@ bool TfrxEngine::fitBand(TfrxBand *band)
     if (!m_keeping) {
         bool forgot = false;
         for (TfrxComponent *c : band->Objects())
-            if (auto *m = dynamic_cast<TfrxCustomMemoView *>(c); m && m->SuppressRepeated())
+            if (auto *m = fastCast<TfrxCustomMemoView *>(c); m && m->SuppressRepeated())
                 forgot = m->ResetSuppress() || forgot;
         if (forgot) {
             unprepareBand(band);
@@ -327,11 +328,11 @@ bool TfrxEngine::splitBand(TfrxBand *band)
     QList<TfrxComponent *> all = band->Objects();
     QList<TfrxComponent *> waiting;
     for (TfrxComponent *c : all)
-        if (!dynamic_cast<TfrxSubreport *>(c))
+        if (!fastCast<TfrxSubreport *>(c))
             waiting.append(c);
     QHash<TfrxComponent *, double> remaining; // heights still to print
     for (TfrxComponent *c : waiting) {
-        if (auto *s = dynamic_cast<TfrxStretcheable *>(c))
+        if (auto *s = fastCast<TfrxStretcheable *>(c))
             s->InitPart();
         remaining.insert(c, c->Height());
         c->SetParent(nullptr);
@@ -364,7 +365,7 @@ bool TfrxEngine::splitBand(TfrxBand *band)
         QList<TfrxComponent *> parted; // printed a part, more to come
         for (qsizetype i = 0; i < waiting.size(); ++i) {
             TfrxComponent *c = waiting[i];
-            auto *s = dynamic_cast<TfrxStretcheable *>(c);
+            auto *s = fastCast<TfrxStretcheable *>(c);
             if (s && s->StretchMode() != TfrxStretchMode::smDontStretch) {
                 const double need = remaining.value(c);
                 if (c->Top() >= free)
@@ -403,7 +404,7 @@ bool TfrxEngine::splitBand(TfrxBand *band)
         // headers fill it): print the rest where it stands rather than break page after page.
         if ((out.isEmpty() && ++emptyPasses > 1) || (passes > 0 && free <= 1e-6)) {
             for (TfrxComponent *c : waiting) {
-                auto *s = dynamic_cast<TfrxStretcheable *>(c);
+                auto *s = fastCast<TfrxStretcheable *>(c);
                 if (!s || out.contains(c) || s->StretchMode() == TfrxStretchMode::smDontStretch)
                     continue;
                 constexpr double whole = 1e6;
@@ -427,8 +428,8 @@ bool TfrxEngine::splitBand(TfrxBand *band)
         if (last) {
             height = qMax(height, qMin(bandHeight, free));
             for (TfrxComponent *c : out) {
-                auto *v = dynamic_cast<TfrxView *>(c);
-                auto *s = dynamic_cast<TfrxStretcheable *>(c);
+                auto *v = fastCast<TfrxView *>(c);
+                auto *s = fastCast<TfrxStretcheable *>(c);
                 if ((v && v->Align() == TfrxAlign::baBottom) || (s && s->StretchMode() == TfrxStretchMode::smMaxHeight))
                     c->SetHeight(height - c->Top());
             }
@@ -448,10 +449,10 @@ bool TfrxEngine::splitBand(TfrxBand *band)
         NewColumn();
         for (TfrxComponent *c : waiting) {
             c->SetTop(qMax(c->Top() - free, 0.0));
-            if (dynamic_cast<TfrxStretcheable *>(c))
+            if (fastCast<TfrxStretcheable *>(c))
                 c->SetHeight(remaining.value(c));
             // A paragraph cut in two goes on without its first-line indent.
-            if (auto *m = dynamic_cast<TfrxCustomMemoView *>(c); m && parted.contains(c))
+            if (auto *m = fastCast<TfrxCustomMemoView *>(c); m && parted.contains(c))
                 m->SetFirstParaBreak(m->LastParaBreak());
         }
         free = FreeSpace();
@@ -519,7 +520,7 @@ void TfrxEngine::NewPage()
         if (m_keepFooter)
             Aggregates().DeleteValue(m_keepBand);
         pages->CutObjects(m_keepPosition);
-        auto *data = dynamic_cast<TfrxDataBand *>(CurBand());
+        auto *data = fastCast<TfrxDataBand *>(CurBand());
         if (data && std::abs(pages->GetLastY() - CurY) > 1e-6) {
             droppedHeader = headerOf(data);
             removeFromHeaderList(droppedHeader);
@@ -604,7 +605,7 @@ void TfrxEngine::buildShiftTree(TfrxBand *band)
     const FormatSettings &fs = FormatSettings::current();
     QList<Node> nodes;
     for (TfrxComponent *c : band->Objects())
-        if (dynamic_cast<TfrxView *>(c))
+        if (fastCast<TfrxView *>(c))
             nodes.append({c, c->Left(), c->Top(), c->Left() + c->Width(), c->Top() + c->Height(),
                           tw::format(QStringLiteral("%9.2f"), {Variant(c->Top())}, fs)});
     std::stable_sort(nodes.begin(), nodes.end(), [](const Node &a, const Node &b) { return a.key < b.key; });
@@ -641,7 +642,7 @@ void TfrxEngine::stretchBand(TfrxBand *band)
         QHash<TfrxComponent *, double> grown;
         bool any = false;
         for (TfrxComponent *c : band->Objects()) {
-            auto *s = dynamic_cast<TfrxStretcheable *>(c);
+            auto *s = fastCast<TfrxStretcheable *>(c);
             if (!s || !s->Visible() || s->StretchMode() == TfrxStretchMode::smDontStretch)
                 continue;
             const double h = s->CalcHeight();
@@ -706,7 +707,7 @@ QList<TfrxSubreport *> subreportsOf(TfrxBand *band, bool onParent)
 {
     QList<TfrxSubreport *> out;
     for (TfrxComponent *c : band->Objects())
-        if (auto *sub = dynamic_cast<TfrxSubreport *>(c); sub && sub->Visible() && sub->Page()
+        if (auto *sub = fastCast<TfrxSubreport *>(c); sub && sub->Visible() && sub->Page()
             && sub->PrintOnParent() == onParent)
             out.append(sub);
     return out;
@@ -803,7 +804,7 @@ void TfrxEngine::runSubreportsOnParent(TfrxBand *band)
                 obj->SetParent(band);
                 obj->SetLeft(sub->Left() + copy->Left() + obj->Left());
                 obj->SetTop(sub->Top() + copy->Top() + obj->Top());
-                if (auto *s = dynamic_cast<TfrxStretcheable *>(obj))
+                if (auto *s = fastCast<TfrxStretcheable *>(obj))
                     s->SetStretchMode(TfrxStretchMode::smDontStretch);
                 m_addedObjects[band].append(obj);
             }
@@ -819,7 +820,7 @@ void TfrxEngine::runSubreportsOnParent(TfrxBand *band)
 
 void TfrxEngine::outputToTarget(TfrxBand *band)
 {
-    TfrxComponent *copy = band->classInfo()->factory ? dynamic_cast<TfrxComponent *>(band->classInfo()->create(nullptr, nullptr))
+    TfrxComponent *copy = band->classInfo()->factory ? fastCast<TfrxComponent *>(band->classInfo()->create(nullptr, nullptr))
                                                      : nullptr;
     if (!copy)
         return;
@@ -846,7 +847,7 @@ void TfrxEngine::finishEndlessPage()
 {
     if (!m_page || !m_page->EndlessHeight())
         return;
-    auto *pages = dynamic_cast<TfrxPreviewPages *>(PreviewPages());
+    auto *pages = fastCast<TfrxPreviewPages *>(PreviewPages());
     if (!pages)
         return;
     const double height = FooterHeight() + CurY + (m_page->TopMargin() + m_page->BottomMargin()) * fr01cm;
@@ -917,7 +918,7 @@ void TfrxEngine::endBandColumns(TfrxDataBand *band)
 
 double TfrxEngine::bandColumnOffset(TfrxBand *band)
 {
-    auto *d = dynamic_cast<TfrxDataBand *>(band);
+    auto *d = fastCast<TfrxDataBand *>(band);
     if (!d || d->Columns() <= 1)
         return 0;
     return (state(band).Column - 1) * (d->ColumnWidth() + d->ColumnGap());

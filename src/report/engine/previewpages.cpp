@@ -1,5 +1,6 @@
 #include "report/engine/previewpages.h"
 
+#include "base/fastcast.h"
 #include "base/formatsettings.h"
 #include "base/numberformat.h"
 #include "base/savefile.h"
@@ -91,7 +92,7 @@ QString serializedSource(TfrxComponent *c)
 TfrxComponent *createLike(const ClassInfo *ci, TfrxComponent *parent)
 {
     Object *o = ci && ci->factory ? ci->create(nullptr, parent) : nullptr;
-    auto *c = dynamic_cast<TfrxComponent *>(o);
+    auto *c = fastCast<TfrxComponent *>(o);
     if (!c)
         delete o;
     return c;
@@ -306,11 +307,11 @@ void TfrxPreviewPages::link(TfrxComponent *design, TfrxComponent *copy, const QS
 
 void TfrxPreviewPages::addCopy(TfrxComponent *design, TfrxComponent *copy, int pageIndex)
 {
-    const QString base = dynamic_cast<TfrxBand *>(copy) ? QStringLiteral("b") : copy->BaseName().left(1).toLower();
+    const QString base = fastCast<TfrxBand *>(copy) ? QStringLiteral("b") : copy->BaseName().left(1).toLower();
     const QString sourceName = QStringLiteral("Page%1.%2").arg(pageIndex).arg(copy->Name());
     const QString alias = m_dictionary.AddUnique(base, sourceName, copy);
     link(design, copy, alias);
-    if (auto *memo = dynamic_cast<TfrxCustomMemoView *>(copy)) {
+    if (auto *memo = fastCast<TfrxCustomMemoView *>(copy)) {
         memo->SetDataSet(nullptr);
         memo->SetDataField(QString());
     }
@@ -329,7 +330,7 @@ void copyChildren(TfrxComponent *design, TfrxComponent *copy, QList<std::pair<Tf
         if (!childCopy)
             continue;
         copyProperties(childCopy, child);
-        if (auto *pv = dynamic_cast<TfrxPictureView *>(childCopy)) {
+        if (auto *pv = fastCast<TfrxPictureView *>(childCopy)) {
             // The graphic lives in the picture cache, not in the source page.
             pv->Picture()->Clear();
             pv->SetPictureChanged(false);
@@ -506,7 +507,7 @@ void TfrxPreviewPages::ModifyPage(int index, TfrxPage *page)
 void TfrxPreviewPages::UpdatePageDimensions(TfrxPage *page, double width, double height)
 {
     const int i = sourcePageIndexOf(page);
-    auto *source = dynamic_cast<TfrxReportPage *>(SourcePage(i));
+    auto *source = fastCast<TfrxReportPage *>(SourcePage(i));
     if (!source)
         return;
     // Paper sizes are kept to two decimals.
@@ -654,15 +655,15 @@ double TfrxPreviewPages::GetLastY(double columnPosition)
         const QString l = QStringLiteral("l"), t = QStringLiteral("t"), h = QStringLiteral("h");
         for (int i = 0; i < page->Count(); ++i) {
             const TfrxXMLItem *item = page->Items(i);
-            auto *band = dynamic_cast<TfrxBand *>(m_dictionary.GetObject(item->Name()));
-            if (!band || dynamic_cast<TfrxPageFooter *>(band) || dynamic_cast<TfrxOverlay *>(band))
+            auto *band = fastCast<TfrxBand *>(m_dictionary.GetObject(item->Name()));
+            if (!band || fastCast<TfrxPageFooter *>(band) || fastCast<TfrxOverlay *>(band))
                 continue;
             bool has = false;
             double left = floatProp(item, l, &has);
             if (!has)
                 left = band->Left();
-            if (columnPosition != 0 && std::fabs(left - columnPosition) >= 0.001 && !dynamic_cast<TfrxPageHeader *>(band)
-                && !dynamic_cast<TfrxReportTitle *>(band))
+            if (columnPosition != 0 && std::fabs(left - columnPosition) >= 0.001 && !fastCast<TfrxPageHeader *>(band)
+                && !fastCast<TfrxReportTitle *>(band))
                 continue;
             double top = floatProp(item, t, &has);
             if (!has)
@@ -684,14 +685,14 @@ bool TfrxPreviewPages::BandExists(TfrxBand *band)
     if (!page || !band)
         return false;
     const TfrxComponent *source = SourceObject(band);
-    const bool pageFooter = dynamic_cast<TfrxPageFooter *>(band) != nullptr;
-    const bool columnFooter = dynamic_cast<TfrxColumnFooter *>(band) != nullptr;
+    const bool pageFooter = fastCast<TfrxPageFooter *>(band) != nullptr;
+    const bool columnFooter = fastCast<TfrxColumnFooter *>(band) != nullptr;
     for (int i = 0; i < page->Count(); ++i) {
         const TfrxComponent *obj = m_dictionary.GetObject(page->Items(i)->Name());
         if (!obj)
             continue;
-        if ((source && obj == source) || (pageFooter && dynamic_cast<const TfrxPageFooter *>(obj))
-            || (columnFooter && dynamic_cast<const TfrxColumnFooter *>(obj)))
+        if ((source && obj == source) || (pageFooter && fastCast<const TfrxPageFooter *>(obj))
+            || (columnFooter && fastCast<const TfrxColumnFooter *>(obj)))
             return true;
     }
     return false;
@@ -781,7 +782,7 @@ void TfrxPreviewPages::buildObjects(TfrxXMLItem *item, TfrxComponent *parent, Tf
         s.XMLToObj(attrs + QLatin1Char(' ') + el->Text(), c);
         if (source)
             setNameQuietly(c, source->Name());
-        if (auto *pv = dynamic_cast<TfrxPictureView *>(c); pv && pv->Picture()->isEmpty() && pv->ImageIndex() > 0) {
+        if (auto *pv = fastCast<TfrxPictureView *>(c); pv && pv->Picture()->isEmpty() && pv->ImageIndex() > 0) {
             m_pictureCache.GetPicture(pv->ImageIndex(), *pv->Picture());
             pv->SetPictureChanged(false);
         }
@@ -794,7 +795,7 @@ TfrxPage *TfrxPreviewPages::buildPage(TfrxXMLItem *item)
     TfrxXMLSerializer s;
     if (isPageClassName(item->Name())) {
         const ClassInfo *ci = findClass(item->Name());
-        auto *page = dynamic_cast<TfrxPage *>(createLike(ci ? ci : &TfrxReportPage::staticClassInfo(), nullptr));
+        auto *page = fastCast<TfrxPage *>(createLike(ci ? ci : &TfrxReportPage::staticClassInfo(), nullptr));
         if (!page)
             page = new TfrxReportPage(nullptr);
         setupSerializer(s, page);
@@ -971,7 +972,7 @@ void TfrxPreviewPages::LoadFromStream(QIODevice *stream, bool allowPartialLoadin
         for (int i = 0; i < sources->Count(); ++i) {
             TfrxXMLItem *item = sources->Items(i);
             const ClassInfo *ci = item->Name().compare(kDMPPage, Qt::CaseInsensitive) == 0 ? findClass(kDMPPage) : nullptr;
-            auto *page = dynamic_cast<TfrxPage *>(createLike(ci ? ci : &TfrxReportPage::staticClassInfo(), nullptr));
+            auto *page = fastCast<TfrxPage *>(createLike(ci ? ci : &TfrxReportPage::staticClassInfo(), nullptr));
             if (!page)
                 page = new TfrxReportPage(nullptr);
             m_sourcePages.emplace_back(page);

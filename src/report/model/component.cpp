@@ -1,5 +1,6 @@
 #include "report/model/component.h"
 
+#include "base/fastcast.h"
 #include "base/sametext.h"
 #include "report/model/pages.h"
 #include "report/model/report.h"
@@ -68,7 +69,7 @@ TW_DEFINE_CLASS(TfrxReportComponent, &TfrxComponent::staticClassInfo())
 namespace {
 TfrxComponent *asFrx(Component *c)
 {
-    return dynamic_cast<TfrxComponent *>(c);
+    return fastCast<TfrxComponent *>(c);
 }
 } // namespace
 
@@ -140,7 +141,7 @@ TfrxReport *TfrxComponent::Report() const
 TfrxPage *TfrxComponent::Page() const
 {
     for (const TfrxComponent *c = this; c; c = c->m_parent)
-        if (auto *p = dynamic_cast<const TfrxPage *>(c))
+        if (auto *p = fastCast<const TfrxPage *>(c))
             return const_cast<TfrxPage *>(p);
     return nullptr;
 }
@@ -155,14 +156,14 @@ void TfrxComponent::SetBounds(double left, double top, double width, double heig
 
 double TfrxComponent::AbsLeft() const
 {
-    if (!m_parent || dynamic_cast<const TfrxDialogPage *>(m_parent))
+    if (!m_parent || fastCast<const TfrxDialogPage *>(m_parent))
         return m_left;
     return m_parent->AbsLeft() + m_left;
 }
 
 double TfrxComponent::AbsTop() const
 {
-    if (!m_parent || dynamic_cast<const TfrxDialogPage *>(m_parent))
+    if (!m_parent || fastCast<const TfrxDialogPage *>(m_parent))
         return m_top;
     return m_parent->AbsTop() + m_top;
 }

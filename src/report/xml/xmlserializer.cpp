@@ -1,6 +1,7 @@
 #include "report/xml/xmlserializer.h"
 
 #include "base/codepage.h"
+#include "base/fastcast.h"
 #include "base/numberformat.h"
 #include "report/xml/resources.h"
 #include "report/xml/xmldocument.h"
@@ -298,7 +299,7 @@ void TfrxXMLSerializer::writeProperties(Object *obj, const QString &prefix, Obje
 
 QByteArray TfrxXMLSerializer::propData(Object *obj)
 {
-    auto *dp = dynamic_cast<TfrxDefinedProperties *>(obj);
+    auto *dp = fastCast<TfrxDefinedProperties *>(obj);
     if (!dp)
         return QByteArray();
     TfrxComponentWriter writer;
@@ -544,7 +545,7 @@ void TfrxXMLSerializer::readPropBytes(Object *obj, QByteArray bytes)
                     reader.SkipValue();
                 continue;
             }
-            auto *dp = dynamic_cast<TfrxDefinedProperties *>(cur);
+            auto *dp = fastCast<TfrxDefinedProperties *>(cur);
             if (!dp)
                 return;
             ReadFiler filer(this, reader, rest);
@@ -788,7 +789,7 @@ void TfrxXMLSerializer::readChildren(TfrxXMLItem *item, Component *parent, QList
                 AddError(e.message());
                 continue;
             }
-            c = dynamic_cast<Component *>(o);
+            c = fastCast<Component *>(o);
             if (!c) {
                 delete o;
                 addClassNotFound(child->Name());
@@ -1062,7 +1063,7 @@ Component *TfrxXMLSerializer::ReadComponentStr(Component *root, const QString &t
     if (!ci || !ci->inheritsFrom(&Component::staticClassInfo()) || !ci->factory)
         throw EClassNotFound(QStringLiteral("Class %1 not found").arg(className));
     Object *o = ci->create(root, nullptr);
-    auto *c = dynamic_cast<Component *>(o);
+    auto *c = fastCast<Component *>(o);
     if (!c) {
         delete o;
         throw EClassNotFound(QStringLiteral("Class %1 not found").arg(className));
