@@ -1,6 +1,7 @@
 #include "base/metadata.h"
 
 #include "base/error.h"
+#include "base/sametext.h"
 
 #include <QMutex>
 
@@ -158,7 +159,7 @@ const PropInfo *ClassInfo::findProperty(const QString &propName) const
     const auto exact = m_exact.constFind(propName);
     if (exact != m_exact.constEnd())
         return m_all[*exact];
-    const auto it = m_index.constFind(propName.toUpper());
+    const auto it = m_index.constFind(upperText(propName));
     return it == m_index.constEnd() ? nullptr : m_all[*it];
 }
 
@@ -221,7 +222,7 @@ const ClassInfo *findClass(const QString &name)
 {
     Registry &r = registry();
     QMutexLocker lock(&r.mutex);
-    return r.byName.value(name.toUpper());
+    return r.byName.value(upperText(name));
 }
 
 QList<const ClassInfo *> registeredClasses()

@@ -1,5 +1,6 @@
 #include "script/interpreter.h"
 
+#include "base/sametext.h"
 #include "script/ilcache.h"
 
 #include "script/expression.h"
@@ -188,7 +189,7 @@ const std::vector<TfsRTTIModuleClass> &fsRTTIModules() { return moduleList(); }
 // Symbols
 
 TfsCustomVariable::TfsCustomVariable(const QString &name, TfsVarType typ, const QString &typeName)
-    : Typ(typ), TypeName(typeName), m_value(Variant::null()), m_name(name), m_upperName(name.toUpper())
+    : Typ(typ), TypeName(typeName), m_value(Variant::null()), m_name(name), m_upperName(upperText(name))
 {
 }
 
@@ -202,7 +203,7 @@ TfsCustomVariable::~TfsCustomVariable()
 void TfsCustomVariable::setName(const QString &name)
 {
     m_name = name;
-    m_upperName = name.toUpper();
+    m_upperName = upperText(name);
 }
 
 void TfsCustomVariable::Clear()
@@ -838,7 +839,7 @@ TfsComponentHelper *TfsClassVariable::AddComponent(const QString &name, Object *
 
 TfsCustomHelper *TfsClassVariable::Find(const QString &name) const
 {
-    const QString upper = name.toUpper();
+    const QString upper = upperText(name);
     const TfsClassVariable *cls = this;
     for (int depth = 0; cls && depth < 64; ++depth) {
         for (const auto &m : cls->m_members)
@@ -897,7 +898,7 @@ void TfsScript::Remove(TfsCustomVariable *item)
 
 TfsCustomVariable *TfsScript::FindLocal(const QString &name) const
 {
-    const QString upper = name.toUpper();
+    const QString upper = upperText(name);
     auto it = lowerBound(upper);
     if (it != m_items.end() && it->upper == upper)
         return it->var;
@@ -906,7 +907,7 @@ TfsCustomVariable *TfsScript::FindLocal(const QString &name) const
 
 TfsCustomVariable *TfsScript::Find(const QString &name) const
 {
-    const QString upper = name.toUpper();
+    const QString upper = upperText(name);
     for (const TfsScript *s = this; s; s = s->Parent) {
         auto it = s->lowerBound(upper);
         if (it != s->m_items.end() && it->upper == upper)

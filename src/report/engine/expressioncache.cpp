@@ -1,5 +1,6 @@
 #include "report/engine/expressioncache.h"
 
+#include "base/sametext.h"
 #include "report/xml/resources.h"
 #include "script/interpreter.h"
 
@@ -26,7 +27,7 @@ void TfrxExpressionCache::Clear()
 
 QString TfrxExpressionCache::key(const QString &expression) const
 {
-    return CaseSensitive ? expression : expression.toUpper();
+    return CaseSensitive ? expression : upperText(expression);
 }
 
 QString TfrxExpressionCache::functionText(const QString &name, const QString &expression) const

@@ -3,6 +3,7 @@
 #include "base/codepage.h"
 #include "base/datetime.h"
 #include "base/formatsettings.h"
+#include "base/sametext.h"
 #include "base/textformat.h"
 #include "report/model/memo.h"
 #include "report/model/report.h"
@@ -213,7 +214,7 @@ QString evaluateMemoBracket(TfrxCustomMemoView *memo, const QString &text, int i
     const bool hasFormat = splitBracketFormat(text, expression, oneOff);
 
     // Page totals and copy names are known only when the pages are drawn.
-    const QString key = expression.trimmed().toUpper();
+    const QString key = upperText(expression.trimmed());
     if (key == QLatin1String("TOTALPAGES#"))
         return QStringLiteral("[TotalPages#]");
     if (key == QLatin1String("COPYNAME#"))
