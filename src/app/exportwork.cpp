@@ -492,12 +492,7 @@ void ExportWork::Ac_sqlrep()
                 ReportFacade &report = prefixReport(prefix);
                 report.setSilentModeReThrow();
                 prepare(report);
-                report.savePreparedToFile(fp3Path);
-
-                QFile fp3(fp3Path);
-                if (!fp3.open(QIODevice::ReadOnly))
-                    throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(fp3Path, fp3.errorString()));
-                package.add(preparedReportPiece(fp3.readAll()));
+                package.add(preparedReportPiece(report.writePreparedScratch(fp3Path)));
                 package.add(QStringLiteral("</document>"));
             }
             currentPrefix = columns > 0 ? prefixes.back() : QString();

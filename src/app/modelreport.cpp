@@ -1,9 +1,13 @@
 #include "app/modelreport.h"
 
+#include "base/savefile.h"
 #include "report/engine/engine.h"
 #include "report/engine/previewpages.h"
 #include "report/model/objectmodel.h"
 #include "report/model/report.h"
+
+#include <QBuffer>
+#include <QDir>
 
 namespace tw::app {
 
@@ -33,6 +37,17 @@ bool TemplateModelReport::PrepareReport(bool ClearLastReport)
 void TemplateModelReport::savePreparedToFile(const QString &FileName)
 {
     m_report->PreviewPages()->SaveToFile(FileName);
+}
+
+QByteArray TemplateModelReport::writePreparedScratch(const QString &FileName)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    m_report->PreviewPages()->SaveToStream(&buffer);
+    QString reason;
+    if (!replaceFileUnsynced(FileName, buffer.data(), &reason))
+        throw EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(FileName), reason));
+    return buffer.data();
 }
 
 void TemplateModelReport::Terminate()

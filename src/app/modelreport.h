@@ -21,6 +21,7 @@ public:
     void setSilentModeReThrow() override;
     bool PrepareReport(bool ClearLastReport) override;
     void savePreparedToFile(const QString &FileName) override;
+    QByteArray writePreparedScratch(const QString &FileName) override;
     void Terminate() override;
     void setOwner(::tw::Component *owner) override;
     TfrxReport &report() { return *m_report; }

@@ -3,7 +3,18 @@
 #include "report/engine/datasets.h"
 #include "report/model/objectmodel.h"
 
+#include <QFile>
+
 namespace tw::app {
+
+QByteArray ReportFacade::writePreparedScratch(const QString &FileName)
+{
+    savePreparedToFile(FileName);
+    QFile file(FileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(FileName, file.errorString()));
+    return file.readAll();
+}
 
 bool isValidComponentName(const QString &name)
 {

@@ -28,6 +28,10 @@ public:
     virtual bool PrepareReport(bool ClearLastReport) = 0;
     // PreviewPages.SaveToFile: the prepared report, replacing the file.
     virtual void savePreparedToFile(const QString &FileName) = 0;
+    // The same file as a scratch copy, not waited for on the disk, and its bytes: the export
+    // writes 1.fp3 for every report and reads it back at once. By default saved with
+    // savePreparedToFile and read back.
+    virtual QByteArray writePreparedScratch(const QString &FileName);
     // Terminated := true and the script stopped: a preparation in progress ends its loops,
     // the script's too, at the next check.
     virtual void Terminate() {}
