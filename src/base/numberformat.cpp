@@ -192,6 +192,48 @@ QString floatToStr(double value, const FormatSettings &fs)
     return out;
 }
 
+bool readPlainFloat(QStringView text, double &out)
+{
+    char buf[64];
+    const qsizetype n = text.size();
+    if (n == 0 || n >= qsizetype(sizeof buf))
+        return false;
+    // Shape check: sign, digits, an optional fraction, an optional exponent.
+    qsizetype i = 0;
+    auto digits = [&] {
+        const qsizetype from = i;
+        while (i < n && text[i] >= u'0' && text[i] <= u'9')
+            ++i;
+        return i - from;
+    };
+    if (text[i] == u'-')
+        ++i;
+    qsizetype mantissa = digits();
+    if (i < n && text[i] == u'.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0)
+        return false;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        if (i < n && (text[i] == u'+' || text[i] == u'-'))
+            ++i;
+        if (digits() == 0)
+            return false;
+    }
+    if (i != n)
+        return false;
+    for (qsizetype k = 0; k < n; ++k)
+        buf[k] = char(text[k].unicode());
+    double v = 0;
+    const auto r = std::from_chars(buf, buf + n, v);
+    if (r.ec != std::errc() || r.ptr != buf + n || !std::isfinite(v))
+        return false;
+    out = v;
+    return true;
+}
+
 bool floatTextReadsBack(double value)
 {
     if (!std::isfinite(value) || value == 0)

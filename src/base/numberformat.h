@@ -13,6 +13,10 @@ QString floatToStr(double value);
 // Whether floatToStr's text reads back as exactly this value (finite, nonzero, at most 15
 // significant digits in its shortest form); zero reads back as +0.
 bool floatTextReadsBack(double value);
+// A plain number in C notation ("-12.5", "3", "1.5E-10", with "." as the separator) read
+// exactly as a correctly rounding reader reads it; false for any other text, which the
+// caller then reads its own way.
+bool readPlainFloat(QStringView text, double &out);
 
 // Text to number: the settings' decimal separator (also "." when it is another), leading
 // and trailing blanks allowed. EConvertError "'%s' is not a valid floating point value" /

@@ -109,6 +109,31 @@ TEST(FloatToStr, DigitsAndReadingBackOnRandomValues)
     EXPECT_LT(readBack, 19000);
 }
 
+// Plain numbers read as Qt reads them, every other text is left to the caller.
+TEST(FloatToStr, PlainNumbersReadAsQtReadsThem)
+{
+    std::mt19937_64 random(7);
+    for (int k = 0; k < 20000; ++k) {
+        QString text = (random() % 3 == 0) ? QStringLiteral("-") : QString();
+        text += QString::number(random() % 100000000);
+        if (random() % 2)
+            text += QLatin1Char('.') + QString::number(random() % 1000000000000ULL).rightJustified(int(random() % 14), QLatin1Char('0'));
+        if (random() % 4 == 0)
+            text += QStringLiteral("E") + (random() % 2 ? QStringLiteral("-") : QStringLiteral("+")) + QString::number(random() % 300);
+        double v = 0;
+        ASSERT_TRUE(readPlainFloat(text, v)) << text.toStdString();
+        bool ok = false;
+        const double expected = text.toDouble(&ok);
+        ASSERT_TRUE(ok) << text.toStdString();
+        ASSERT_EQ(v, expected) << text.toStdString();
+    }
+    double v = 0;
+    for (const char *other : {"", "-", ".", "+1", " 1", "1 ", "1,5", "1e", "1e+", "0x10", "inf", "nan", "1e999", "1.2.3", "١"})
+        EXPECT_FALSE(readPlainFloat(QString::fromUtf8(other), v)) << other;
+    EXPECT_TRUE(readPlainFloat(QStringLiteral("1."), v) && v == 1.0);
+    EXPECT_TRUE(readPlainFloat(QStringLiteral(".5"), v) && v == 0.5);
+}
+
 TEST(StrToFloat, AcceptsSettingsSeparatorAndDot)
 {
     const FormatSettings us = FormatSettings::usEnglish();

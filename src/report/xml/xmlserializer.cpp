@@ -46,6 +46,9 @@ qint64 toInteger(const QString &raw, bool wide = false)
 
 double toFloat(const QString &raw)
 {
+    double quick = 0;
+    if (readPlainFloat(raw, quick))
+        return quick;
     QString s;
     s.reserve(raw.size());
     for (QChar c : raw) {
