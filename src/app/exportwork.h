@@ -2,6 +2,7 @@
 
 #include "app/exportview.h"
 #include "app/reportfacade.h"
+#include "app/runlog.h"
 #include "app/startupvalues.h"
 #include "app/virtualtable.h"
 #include "base/datetime.h"
@@ -127,7 +128,7 @@ public:
     db::Connection *defaultDatabase() const { return m_frxADOComponents1.DefaultDatabase(); }
     WindowComponents &components() { return m_components; }
     const LineList &Memo1() const { return m_memo1; }
-    const LineList &good_log() const { return m_goodLog; }
+    const runlog::Lines &good_log() const { return m_goodLog; }
     const LineList &err_log() const { return m_errLog; }
 
 private:
@@ -151,7 +152,7 @@ private:
     WindowComponents m_components;
     std::unique_ptr<IniFile> m_ini;
     LineList m_memo1;
-    LineList m_goodLog;
+    runlog::Lines m_goodLog;
     LineList m_errLog;
     RunResult m_result;
     ReportFacade *m_preparing = nullptr; // the report being prepared, if any

@@ -42,11 +42,21 @@ void remove(const LogFiles &files)
         QFile::remove(path);
 }
 
-void write(const LineList &goodLog, const LogFiles &files)
+void Lines::clear()
 {
-    LineList out = goodLog;
-    out.setEncoding(codepage::systemEncoding());
-    out.saveToFile(files.runLogPath());
+    m_bytes.clear();
+    m_count = 0;
+}
+
+void Lines::add(const QString &line)
+{
+    m_bytes += codepage::encode(line + QLatin1String("\r\n"), codepage::systemEncoding());
+    ++m_count;
+}
+
+void write(const Lines &goodLog, const LogFiles &files)
+{
+    saveWholeFile(files.runLogPath(), goodLog.bytes());
 }
 
 } // namespace tw::app::runlog

@@ -25,9 +25,23 @@ QString exportedLine(const QString &dt, const QVector<QPair<QString, QString>> &
                      const QString &packagePath);
 QString endLine(const QString &dt);
 
+// The run log's lines, kept as the bytes they are written as (the system encoding, each
+// line ended by CR LF): a run holds a line for every package until it ends.
+class Lines {
+public:
+    void clear();
+    void add(const QString &line);
+    int count() const { return m_count; }
+    const QByteArray &bytes() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+    int m_count = 0;
+};
+
 // At the start of a package loop; a file that cannot be removed is overwritten at the end.
 void remove(const LogFiles &files);
 // Written whole at the end of a run, always in the system encoding without a mark.
-void write(const LineList &goodLog, const LogFiles &files);
+void write(const Lines &goodLog, const LogFiles &files);
 
 } // namespace tw::app::runlog

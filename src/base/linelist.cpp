@@ -28,7 +28,11 @@ void LineList::loadFromFile(const QString &path)
 
 void LineList::saveToFile(const QString &path) const
 {
-    const QByteArray bytes = codepage::encode(text(), m_encoding);
+    saveWholeFile(path, codepage::encode(text(), m_encoding));
+}
+
+void saveWholeFile(const QString &path, const QByteArray &bytes)
+{
     // The temporary file is renamed over the target only once it is complete.
     QSaveFile file(path);
     // Unbuffered: a buffered flush drops a short write (full disk) and the truncated file

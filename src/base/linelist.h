@@ -7,6 +7,11 @@
 
 namespace tw {
 
+// Writes the bytes as the whole file: into a temporary file beside the target, then renamed
+// over it, so a failure never leaves a half-written file. EInOutError when it cannot be
+// written.
+void saveWholeFile(const QString &path, const QByteArray &bytes);
+
 // An ordered list of text lines that remembers the encoding of the file it was loaded from.
 // Saving writes every line, the last included, followed by CR LF.
 class LineList {

@@ -169,8 +169,7 @@ TEST_F(Logs, RunLogIsRemovedThenWrittenWholeInSystemEncoding)
     EXPECT_FALSE(QFileInfo::exists(files.runLogPath()));
     runlog::remove(files); // nothing there: no harm
 
-    LineList good;
-    good.setEncoding(TextEncoding::Utf16LE);
+    runlog::Lines good;
     good.add(QStringLiteral("первая"));
     good.add(QStringLiteral("последняя"));
     runlog::write(good, files);
