@@ -44,19 +44,25 @@ void remove(const LogFiles &files)
 
 void Lines::clear()
 {
-    m_bytes.clear();
+    m_blocks.clear();
     m_count = 0;
 }
 
 void Lines::add(const QString &line)
 {
-    m_bytes += codepage::encode(line + QLatin1String("\r\n"), codepage::systemEncoding());
+    constexpr qsizetype kBlock = 64 * 1024;
+    const QByteArray bytes = codepage::encode(line + QLatin1String("\r\n"), codepage::systemEncoding());
+    if (m_blocks.isEmpty() || m_blocks.back().size() + bytes.size() > m_blocks.back().capacity()) {
+        m_blocks.append(QByteArray());
+        m_blocks.back().reserve(qMax(kBlock, bytes.size()));
+    }
+    m_blocks.back().append(bytes);
     ++m_count;
 }
 
 void write(const Lines &goodLog, const LogFiles &files)
 {
-    saveWholeFile(files.runLogPath(), goodLog.bytes());
+    saveWholeFile(files.runLogPath(), goodLog.blocks());
 }
 
 } // namespace tw::app::runlog

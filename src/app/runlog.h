@@ -26,16 +26,17 @@ QString exportedLine(const QString &dt, const QVector<QPair<QString, QString>> &
 QString endLine(const QString &dt);
 
 // The run log's lines, kept as the bytes they are written as (the system encoding, each
-// line ended by CR LF): a run holds a line for every package until it ends.
+// line ended by CR LF), in blocks filled one after another: a run holds a line for every
+// package until it ends, and one growing array would reserve up to twice that.
 class Lines {
 public:
     void clear();
     void add(const QString &line);
     int count() const { return m_count; }
-    const QByteArray &bytes() const { return m_bytes; }
+    const QList<QByteArray> &blocks() const { return m_blocks; }
 
 private:
-    QByteArray m_bytes;
+    QList<QByteArray> m_blocks;
     int m_count = 0;
 };
 

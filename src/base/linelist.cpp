@@ -33,17 +33,23 @@ void LineList::saveToFile(const QString &path) const
 
 void saveWholeFile(const QString &path, const QByteArray &bytes)
 {
+    saveWholeFile(path, QList<QByteArray>{bytes});
+}
+
+void saveWholeFile(const QString &path, const QList<QByteArray> &parts)
+{
     // The temporary file is renamed over the target only once it is complete.
     QSaveFile file(path);
     // Unbuffered: a buffered flush drops a short write (full disk) and the truncated file
     // would be committed over the old one.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw EInOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
-    }
+    for (const QByteArray &bytes : parts)
+        if (file.write(bytes) != bytes.size()) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
+        }
     if (!file.commit())
         throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
 }

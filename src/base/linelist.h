@@ -11,6 +11,8 @@ namespace tw {
 // over it, so a failure never leaves a half-written file. EInOutError when it cannot be
 // written.
 void saveWholeFile(const QString &path, const QByteArray &bytes);
+// The same for a file held in parts, written one after another.
+void saveWholeFile(const QString &path, const QList<QByteArray> &parts);
 
 // An ordered list of text lines that remembers the encoding of the file it was loaded from.
 // Saving writes every line, the last included, followed by CR LF.

@@ -175,4 +175,17 @@ TEST_F(Logs, RunLogIsRemovedThenWrittenWholeInSystemEncoding)
     runlog::write(good, files);
     EXPECT_EQ(tw::test::readBytes(files.runLogPath()),
               codepage::encode(QStringLiteral("первая\r\nпоследняя\r\n"), codepage::systemEncoding()));
+
+    // A long run's lines span many blocks; the file holds each once, in order.
+    good.clear();
+    QString expected;
+    for (int i = 0; i < 3000; ++i) {
+        const QString line = QStringLiteral("%1 Выгрузили:  id=%1; в файл=\"%2\"").arg(i).arg(QString(i % 97, QLatin1Char('x')));
+        good.add(line);
+        expected += line + QStringLiteral("\r\n");
+    }
+    EXPECT_GT(good.blocks().size(), 3);
+    EXPECT_EQ(good.count(), 3000);
+    runlog::write(good, files);
+    EXPECT_EQ(tw::test::readBytes(files.runLogPath()), codepage::encode(expected, codepage::systemEncoding()));
 }
