@@ -1,4 +1,5 @@
 // How a report turns names and expressions into values while it runs.
+#include "base/sametext.h"
 #include "report/engine/datasets.h"
 #include "report/engine/engine.h"
 #include "report/engine/expressioncache.h"
@@ -49,7 +50,7 @@ bool TfrxReport::LookupValue(const QString &name, Variant &value)
     }
 
     int sys = int(m_sysVariables.size()) - 1;
-    while (sys >= 0 && m_sysVariables.at(sys).compare(name, Qt::CaseInsensitive) != 0)
+    while (sys >= 0 && !sameText(m_sysVariables.at(sys), name))
         --sys;
     if (sys >= 0) {
         TfrxCustomEngine *e = Engine();
