@@ -1,5 +1,6 @@
 #include "app/runlog.h"
 
+#include "base/error.h"
 #include "base/formatsettings.h"
 
 #include <QFile>
@@ -42,10 +43,65 @@ void remove(const LogFiles &files)
         QFile::remove(path);
 }
 
+Lines::Lines(qsizetype memoryLimit) : m_memoryLimit(memoryLimit) {}
+
+Lines::~Lines() = default;
+
 void Lines::clear()
 {
     m_blocks.clear();
+    m_inMemory = 0;
+    m_spool.reset();
+    m_spooled = 0;
+    m_spoolFailed = false;
     m_count = 0;
+}
+
+void Lines::spool()
+{
+    if (!m_spool) {
+        auto file = std::make_unique<QTemporaryFile>();
+        if (!file->open()) {
+            m_spoolFailed = true;
+            return;
+        }
+        m_spool = std::move(file);
+    }
+    for (const QByteArray &b : std::as_const(m_blocks))
+        if (m_spool->write(b) != b.size() || !m_spool->flush()) {
+            // Kept in memory from here on; what went to the file in part is cut off.
+            m_spool->resize(m_spooled);
+            m_spool->seek(m_spooled);
+            m_spoolFailed = true;
+            return;
+        }
+    m_spooled = m_spool->pos();
+    m_blocks.clear();
+    m_inMemory = 0;
+}
+
+std::function<bool(QByteArray &part)> Lines::reader() const
+{
+    auto offset = std::make_shared<qint64>(0);
+    auto block = std::make_shared<qsizetype>(0);
+    return [this, offset, block](QByteArray &part) {
+        if (*offset < m_spooled) {
+            constexpr qint64 kChunk = 256 * 1024;
+            if (m_spool->seek(*offset))
+                part = m_spool->read(qMin(kChunk, m_spooled - *offset));
+            else
+                part.clear();
+            if (part.isEmpty())
+                throw EInOutError(QStringLiteral("Cannot read the run log's temporary file. %1").arg(m_spool->errorString()));
+            *offset += part.size();
+            return true;
+        }
+        if (*block < m_blocks.size()) {
+            part = m_blocks[(*block)++];
+            return true;
+        }
+        return false;
+    };
 }
 
 void Lines::add(const QString &line)
@@ -57,12 +113,15 @@ void Lines::add(const QString &line)
         m_blocks.back().reserve(qMax(kBlock, bytes.size()));
     }
     m_blocks.back().append(bytes);
+    m_inMemory += bytes.size();
     ++m_count;
+    if (m_inMemory > m_memoryLimit && !m_spoolFailed)
+        spool();
 }
 
 void write(const Lines &goodLog, const LogFiles &files)
 {
-    saveWholeFile(files.runLogPath(), goodLog.blocks());
+    saveWholeFile(files.runLogPath(), goodLog.reader());
 }
 
 } // namespace tw::app::runlog

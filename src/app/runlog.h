@@ -5,6 +5,9 @@
 #include "base/linelist.h"
 
 #include <QPair>
+#include <QTemporaryFile>
+#include <functional>
+#include <memory>
 #include <QString>
 #include <QVector>
 
@@ -25,18 +28,33 @@ QString exportedLine(const QString &dt, const QVector<QPair<QString, QString>> &
                      const QString &packagePath);
 QString endLine(const QString &dt);
 
-// The run log's lines, kept as the bytes they are written as (the system encoding, each
-// line ended by CR LF), in blocks filled one after another: a run holds a line for every
-// package until it ends, and one growing array would reserve up to twice that.
+// The run log's lines until the run ends, kept as the bytes they are written as (the
+// system encoding, each line ended by CR LF). A run has a line for every package: past
+// `memoryLimit` bytes the lines go on in an unnamed temporary file, so a long run does not
+// grow in memory; where no such file can be written they stay in memory.
 class Lines {
 public:
+    explicit Lines(qsizetype memoryLimit = 1024 * 1024);
+    ~Lines();
+    Lines(const Lines &) = delete;
+    Lines &operator=(const Lines &) = delete;
+
     void clear();
     void add(const QString &line);
     int count() const { return m_count; }
-    const QList<QByteArray> &blocks() const { return m_blocks; }
+    // Hands out the bytes in order, as saveWholeFile wants them; EInOutError when the
+    // temporary file cannot be read back.
+    std::function<bool(QByteArray &part)> reader() const;
 
 private:
-    QList<QByteArray> m_blocks;
+    void spool();
+
+    qsizetype m_memoryLimit;
+    QList<QByteArray> m_blocks; // after what the temporary file holds
+    qsizetype m_inMemory = 0;
+    std::unique_ptr<QTemporaryFile> m_spool;
+    qint64 m_spooled = 0;
+    bool m_spoolFailed = false;
     int m_count = 0;
 };
 

@@ -38,18 +38,35 @@ void saveWholeFile(const QString &path, const QByteArray &bytes)
 
 void saveWholeFile(const QString &path, const QList<QByteArray> &parts)
 {
+    qsizetype i = 0;
+    saveWholeFile(path, [&](QByteArray &part) {
+        if (i == parts.size())
+            return false;
+        part = parts[i++];
+        return true;
+    });
+}
+
+void saveWholeFile(const QString &path, const std::function<bool(QByteArray &part)> &next)
+{
     // The temporary file is renamed over the target only once it is complete.
     QSaveFile file(path);
     // Unbuffered: a buffered flush drops a short write (full disk) and the truncated file
     // would be committed over the old one.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw EInOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    for (const QByteArray &bytes : parts)
-        if (file.write(bytes) != bytes.size()) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
-        }
+    QByteArray bytes;
+    try {
+        while (next(bytes))
+            if (file.write(bytes) != bytes.size()) {
+                const QString reason = file.errorString();
+                file.cancelWriting();
+                throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
+            }
+    } catch (...) {
+        file.cancelWriting();
+        throw;
+    }
     if (!file.commit())
         throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace tw {
 
@@ -13,6 +14,9 @@ namespace tw {
 void saveWholeFile(const QString &path, const QByteArray &bytes);
 // The same for a file held in parts, written one after another.
 void saveWholeFile(const QString &path, const QList<QByteArray> &parts);
+// The same for parts handed out one by one: `next` fills the next part and answers false
+// after the last; what it raises discards the file.
+void saveWholeFile(const QString &path, const std::function<bool(QByteArray &part)> &next);
 
 // An ordered list of text lines that remembers the encoding of the file it was loaded from.
 // Saving writes every line, the last included, followed by CR LF.

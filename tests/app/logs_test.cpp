@@ -176,16 +176,28 @@ TEST_F(Logs, RunLogIsRemovedThenWrittenWholeInSystemEncoding)
     EXPECT_EQ(tw::test::readBytes(files.runLogPath()),
               codepage::encode(QStringLiteral("первая\r\nпоследняя\r\n"), codepage::systemEncoding()));
 
-    // A long run's lines span many blocks; the file holds each once, in order.
-    good.clear();
-    QString expected;
-    for (int i = 0; i < 3000; ++i) {
-        const QString line = QStringLiteral("%1 Выгрузили:  id=%1; в файл=\"%2\"").arg(i).arg(QString(i % 97, QLatin1Char('x')));
-        good.add(line);
-        expected += line + QStringLiteral("\r\n");
+    // A long run's lines: kept in memory, moved to a temporary file past the limit, or kept
+    // in memory when no temporary file can be made. The log holds each line once, in order.
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    for (const bool tempFiles : {true, false}) {
+        SCOPED_TRACE(tempFiles ? "temporary files" : "no temporary files");
+        if (!tempFiles)
+            qputenv("TMPDIR", "/nonexistent/tarnwell-test");
+        for (const qsizetype limit : {qsizetype(1) << 30, qsizetype(4096)}) {
+            runlog::Lines lines(limit);
+            QString expected;
+            for (int i = 0; i < 3000; ++i) {
+                const QString line = QStringLiteral("%1 Выгрузили:  id=%1; в файл=\"%2\"").arg(i).arg(QString(i % 97, QLatin1Char('x')));
+                lines.add(line);
+                expected += line + QStringLiteral("\r\n");
+            }
+            EXPECT_EQ(lines.count(), 3000);
+            runlog::write(lines, files);
+            EXPECT_EQ(tw::test::readBytes(files.runLogPath()), codepage::encode(expected, codepage::systemEncoding()));
+        }
+        if (tmpdir.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", tmpdir);
     }
-    EXPECT_GT(good.blocks().size(), 3);
-    EXPECT_EQ(good.count(), 3000);
-    runlog::write(good, files);
-    EXPECT_EQ(tw::test::readBytes(files.runLogPath()), codepage::encode(expected, codepage::systemEncoding()));
 }
