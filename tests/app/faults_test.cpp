@@ -387,3 +387,30 @@ TEST(FaultDatabase, DroppedConnectionFailsTheLaterPackagesAndTheRunEnds)
     EXPECT_EQ(log.count(QStringLiteral("The following error(s) have occured:")), 3) << log.toStdString();
     EXPECT_TRUE(log.endsWith(QStringLiteral("\r\n")));
 }
+
+// ---- a logs directory that cannot be written ---------------------------------------------------
+
+// The packages are written; the run log cannot be, and the run says so and fails instead of
+// ending as if its log were there. No partial log is left.
+TEST_F(FaultRun, LogsDirectoryThatCannotBeWrittenFailsTheRun)
+{
+    tw::test::Watchdog watchdog(60, "the logs faults");
+    const struct {
+        const char *name;
+        QString fault;
+        QString reason;
+    } cases[] = {
+        {"full disk", QStringLiteral("TW_FAULT_SPACE=0"), QStringLiteral("No space left on device")},
+        {"read-only", QStringLiteral("TW_FAULT_READONLY=1"), QStringLiteral("Read-only file system")},
+    };
+    bills({1, 3});
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        clearRunFiles();
+        const TarnwellRun r = runWithFaults({QStringLiteral("TW_FAULT_DIR=") + home.logsDir(), c.fault});
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("Tarnwell.log.txt\". ") + c.reason)) << r.err.toStdString();
+        EXPECT_EQ(packageFiles().size(), 2);
+        EXPECT_EQ(QDir(home.logsDir()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+}
