@@ -1,6 +1,7 @@
 #include "interp_support.h"
 
 #include "script/interpreter.h"
+#include "script/languages.h"
 #include "script/messages.h"
 #include "support/testsupport.h"
 
@@ -779,6 +780,15 @@ TEST(Interpreter, RecompiledTextsStayFaithful)
     EXPECT_FALSE(compileScript(e, QStringLiteral("begin q := 1; end."), QStringLiteral("RavidiReduva"), &err2));
     EXPECT_EQ(err1, err2);
     EXPECT_FALSE(err1.isEmpty());
+
+    // A grammar registered again under the same name: the text is compiled anew with it,
+    // not taken from what the old grammar made.
+    const QString swapped = QStringLiteral("var r: Integer;\nbegin r := 2; end.");
+    AddScriptLanguage(QStringLiteral("@swapped"), ScriptLanguageGrammar(QStringLiteral("RavidiReduva")));
+    TfsScript before, after;
+    ASSERT_TRUE(compileScript(before, swapped, QStringLiteral("@swapped")));
+    AddScriptLanguage(QStringLiteral("@swapped"), ScriptLanguageGrammar(QStringLiteral("R++Ivezud")));
+    EXPECT_FALSE(compileScript(after, swapped, QStringLiteral("@swapped")));
 
     // A text first compiled under one language is not taken for another's program.
     TfsScript p, c;
