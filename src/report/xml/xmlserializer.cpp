@@ -414,13 +414,7 @@ void TfrxXMLSerializer::XMLToObj(const QString &text, Object *obj)
 
 void TfrxXMLSerializer::applyCaught(Object *obj, const QString &name, const QString &raw)
 {
-    try {
-        applyAttribute(obj, name, raw);
-    } catch (const Error &e) {
-        AddError(e.message());
-    } catch (const std::exception &e) {
-        AddError(QString::fromUtf8(e.what()));
-    }
+    collectErrors([&] { applyAttribute(obj, name, raw); });
 }
 
 void TfrxXMLSerializer::applyAttribute(Object *obj, const QString &name, const QString &raw)
@@ -815,6 +809,22 @@ void TfrxXMLSerializer::dropHeldFixups()
     }
 }
 
+// References resolved, then each object read told it is complete (the report excepted).
+void TfrxXMLSerializer::finishReading(const QList<Component *> &loaded)
+{
+    ResolveReferences();
+    for (Component *c : std::as_const(loaded)) {
+        c->SetLoading(false);
+        if (c->isReport())
+            continue;
+        try {
+            c->Loaded();
+        } catch (const Error &e) {
+            AddError(e.message());
+        }
+    }
+}
+
 void TfrxXMLSerializer::ReadRootComponent(Component *root, TfrxXMLItem *item)
 {
     dropHeldFixups();
@@ -831,17 +841,7 @@ void TfrxXMLSerializer::ReadRootComponent(Component *root, TfrxXMLItem *item)
     XMLToObj(item->Text(), root);
     loaded.append(root);
     readChildren(item, root, loaded);
-    ResolveReferences();
-    for (Component *c : std::as_const(loaded)) {
-        c->SetLoading(false);
-        if (c->isReport())
-            continue;
-        try {
-            c->Loaded();
-        } catch (const Error &e) {
-            AddError(e.message());
-        }
-    }
+    finishReading(loaded);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -912,15 +912,8 @@ void TfrxXMLSerializer::copyProperty(Object *target, Object *source, const PropI
         applyCaught(target, name, writtenValue(source, p));
     };
     auto set = [&](auto &&assign) {
-        if (!p->hasSetter())
-            return;
-        try {
-            assign();
-        } catch (const Error &e) {
-            AddError(e.message());
-        } catch (const std::exception &e) {
-            AddError(QString::fromUtf8(e.what()));
-        }
+        if (p->hasSetter())
+            collectErrors(assign);
     };
     switch (p->kind) {
     case PropKind::Nested: {
@@ -1001,17 +994,10 @@ void TfrxXMLSerializer::copyObject(Object *target, Object *source)
     if (comp && comp->hasMemoText()) {
         const QString text = withoutFinalLineBreak(comp->memoText());
         auto *to = target->asComponent();
-        if (!to || !to->hasMemoText() || !textReadsBack(text)) {
+        if (!to || !to->hasMemoText() || !textReadsBack(text))
             applyCaught(target, QStringLiteral("Text"), EncodeXMLValue(text));
-        } else {
-            try {
-                to->setMemoText(text);
-            } catch (const Error &e) {
-                AddError(e.message());
-            } catch (const std::exception &e) {
-                AddError(QString::fromUtf8(e.what()));
-            }
-        }
+        else
+            collectErrors([&] { to->setMemoText(text); });
     }
     QByteArray data = propData(source);
     if (!data.isEmpty())
@@ -1040,17 +1026,7 @@ void TfrxXMLSerializer::CopyRootComponent(Component *target, Component *source)
         for (int i = 0; i < list->Count(); ++i)
             copyObject(to->AddItem(), list->Item(i));
     }
-    ResolveReferences();
-    for (Component *c : std::as_const(loaded)) {
-        c->SetLoading(false);
-        if (c->isReport())
-            continue;
-        try {
-            c->Loaded();
-        } catch (const Error &e) {
-            AddError(e.message());
-        }
-    }
+    finishReading(loaded);
 }
 
 Component *TfrxXMLSerializer::ReadComponentStr(Component *root, const QString &text, bool dontFixup)

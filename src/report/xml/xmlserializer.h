@@ -96,6 +96,19 @@ private:
     void readPropData(Object *obj, const QString &hex);
     void readPropBytes(Object *obj, QByteArray bytes);
     void applyCaught(Object *obj, const QString &name, const QString &raw);
+    // Runs f; what it raises is collected in Errors, as a read collects it.
+    template <class F>
+    void collectErrors(F &&f)
+    {
+        try {
+            f();
+        } catch (const Error &e) {
+            AddError(e.message());
+        } catch (const std::exception &e) {
+            AddError(QString::fromUtf8(e.what()));
+        }
+    }
+    void finishReading(const QList<Component *> &loaded);
     QString writtenValue(Object *obj, const PropInfo *p);
     void copyProperty(Object *target, Object *source, const PropInfo *p);
     void copyObject(Object *target, Object *source);
