@@ -112,11 +112,10 @@ void TfrxComponent::SetParent(TfrxComponent *parent)
         applyParentFont();
 }
 
-QList<TfrxComponent *> TfrxComponent::AllObjects() const
+TfrxComponent *TfrxComponent::walkObjects(const std::function<bool(TfrxComponent *)> &stop) const
 {
-    QList<TfrxComponent *> out;
-    // Depth first with an explicit stack: deep trees must not exhaust the call stack.
-    QList<std::pair<const TfrxComponent *, int>> stack{{this, 0}};
+    // An explicit stack: deep trees must not exhaust the call stack.
+    QVarLengthArray<std::pair<const TfrxComponent *, qsizetype>, 16> stack{{this, 0}};
     while (!stack.isEmpty()) {
         auto &top = stack.last();
         if (top.second >= top.first->m_objects.size()) {
@@ -124,9 +123,20 @@ QList<TfrxComponent *> TfrxComponent::AllObjects() const
             continue;
         }
         TfrxComponent *c = top.first->m_objects.at(top.second++);
-        out.append(c);
+        if (stop(c))
+            return c;
         stack.append({c, 0});
     }
+    return nullptr;
+}
+
+QList<TfrxComponent *> TfrxComponent::AllObjects() const
+{
+    QList<TfrxComponent *> out;
+    walkObjects([&out](TfrxComponent *c) {
+        out.append(c);
+        return false;
+    });
     return out;
 }
 
@@ -274,20 +284,8 @@ TfrxComponent *TfrxComponent::FindObject(const QString &name) const
 {
     if (name.isEmpty())
         return nullptr;
-    // The order of AllObjects, without making the list: depth first, parents first.
-    QVarLengthArray<std::pair<const TfrxComponent *, qsizetype>, 16> stack{{this, 0}};
-    while (!stack.isEmpty()) {
-        auto &top = stack.last();
-        if (top.second >= top.first->m_objects.size()) {
-            stack.removeLast();
-            continue;
-        }
-        TfrxComponent *c = top.first->m_objects.at(top.second++);
-        if (sameText(c->Name(), name))
-            return c;
-        stack.append({c, 0});
-    }
-    return nullptr;
+    // Without making the list of AllObjects first.
+    return walkObjects([&name](TfrxComponent *c) { return sameText(c->Name(), name); });
 }
 
 void TfrxComponent::Clear()

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QIODevice;
@@ -159,6 +160,9 @@ protected:
 
 private:
     void fontChanged();
+    // The objects below, depth first, parents before children, until `stop` answers true;
+    // that object, or nullptr.
+    TfrxComponent *walkObjects(const std::function<bool(TfrxComponent *)> &stop) const;
 
     std::shared_ptr<TfrxComponent *> m_self;
     TfrxComponent *m_parent = nullptr;
