@@ -11,7 +11,6 @@
 #include "report/xml/xmldocument.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <chrono>

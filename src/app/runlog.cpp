@@ -82,22 +82,20 @@ void Lines::spool()
 
 std::function<bool(QByteArray &part)> Lines::reader() const
 {
-    auto offset = std::make_shared<qint64>(0);
-    auto block = std::make_shared<qsizetype>(0);
-    return [this, offset, block](QByteArray &part) {
-        if (*offset < m_spooled) {
+    return [this, offset = qint64(0), block = qsizetype(0)](QByteArray &part) mutable {
+        if (offset < m_spooled) {
             constexpr qint64 kChunk = 256 * 1024;
-            if (m_spool->seek(*offset))
-                part = m_spool->read(qMin(kChunk, m_spooled - *offset));
+            if (m_spool->seek(offset))
+                part = m_spool->read(qMin(kChunk, m_spooled - offset));
             else
                 part.clear();
             if (part.isEmpty())
                 throw EInOutError(QStringLiteral("Cannot read the run log's temporary file. %1").arg(m_spool->errorString()));
-            *offset += part.size();
+            offset += part.size();
             return true;
         }
-        if (*block < m_blocks.size()) {
-            part = m_blocks[(*block)++];
+        if (block < m_blocks.size()) {
+            part = m_blocks[block++];
             return true;
         }
         return false;

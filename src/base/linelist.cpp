@@ -33,16 +33,12 @@ void LineList::saveToFile(const QString &path) const
 
 void saveWholeFile(const QString &path, const QByteArray &bytes)
 {
-    saveWholeFile(path, QList<QByteArray>{bytes});
-}
-
-void saveWholeFile(const QString &path, const QList<QByteArray> &parts)
-{
-    qsizetype i = 0;
+    bool given = false;
     saveWholeFile(path, [&](QByteArray &part) {
-        if (i == parts.size())
+        if (given)
             return false;
-        part = parts[i++];
+        part = bytes;
+        given = true;
         return true;
     });
 }

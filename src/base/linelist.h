@@ -12,8 +12,6 @@ namespace tw {
 // over it, so a failure never leaves a half-written file. EInOutError when it cannot be
 // written.
 void saveWholeFile(const QString &path, const QByteArray &bytes);
-// The same for a file held in parts, written one after another.
-void saveWholeFile(const QString &path, const QList<QByteArray> &parts);
 // The same for parts handed out one by one: `next` fills the next part and answers false
 // after the last; what it raises discards the file.
 void saveWholeFile(const QString &path, const std::function<bool(QByteArray &part)> &next);
