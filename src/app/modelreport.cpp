@@ -15,6 +15,9 @@ TemplateModelReport::TemplateModelReport()
 {
     frxRegisterClasses();
     m_report = std::make_unique<TfrxReport>();
+    // Through this facade a report is only loaded, prepared and saved: between two runs
+    // nothing changes it.
+    m_report->SetKeepStateBetweenRuns(true);
 }
 
 TemplateModelReport::~TemplateModelReport() = default;

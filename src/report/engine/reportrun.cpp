@@ -20,13 +20,11 @@
 
 namespace tw {
 
-namespace {
-
-// The report as it was before the run, to be put back afterwards: a script or the run
-// may change any property.
-class SavedReport {
+// The report as it was before a run, to be put back afterwards: a script or the run may
+// change any property.
+class TfrxSavedRunState {
 public:
-    explicit SavedReport(TfrxReport *report) : m_report(report)
+    explicit TfrxSavedRunState(TfrxReport *report) : m_report(report)
     {
         TfrxEngineOptions *eo = report->EngineOptions();
         if (eo->UseFileCache) {
@@ -74,16 +72,20 @@ public:
         m_report->ClearErrors();
         for (const QString &e : errors)
             m_report->AddError(e);
-        m_stream.reset(); // a temporary file is deleted here
     }
 
 private:
     TfrxReport *m_report;
-    std::unique_ptr<QIODevice> m_stream;
+    std::unique_ptr<QIODevice> m_stream; // a temporary file is deleted with it
     QString m_password;
 };
 
-} // namespace
+void TfrxReport::SetKeepStateBetweenRuns(bool keep)
+{
+    m_keepStateBetweenRuns = keep;
+    if (!keep)
+        m_keptState.reset();
+}
 
 bool TfrxReport::PrepareReport(bool clearLastReport)
 {
@@ -101,9 +103,11 @@ bool TfrxReport::PrepareReport(bool clearLastReport)
     }
 
     if (m_errors.isEmpty()) {
-        std::unique_ptr<SavedReport> saved;
+        // The state put back after a run is that of the first run while it is kept: the
+        // restore made this report equal to it, and nothing has changed it since.
+        std::shared_ptr<TfrxSavedRunState> saved;
         if (m_engineOptions.DestroyForms)
-            saved = std::make_unique<SavedReport>(this);
+            saved = m_keepStateBetweenRuns && m_keptState ? m_keptState : std::make_shared<TfrxSavedRunState>(this);
         try {
             if (PrepareScript()) {
                 m_script->Execute();
@@ -115,8 +119,12 @@ bool TfrxReport::PrepareReport(bool clearLastReport)
         } catch (const std::exception &e) {
             AddError(QString::fromLocal8Bit(e.what()));
         }
-        if (saved)
+        if (saved) {
+            m_keptState.reset();
             saved->restore();
+            if (m_keepStateBetweenRuns)
+                m_keptState = saved;
+        }
     }
 
     if (!m_errors.isEmpty()) {

@@ -715,6 +715,8 @@ void TfrxReport::fillSysVariables()
 
 void TfrxReport::Clear()
 {
+    if (!Reloading)
+        m_keptState.reset();
     TfrxComponent::Clear();
     m_dataSets.Clear();
     m_variables.Clear();
@@ -802,6 +804,8 @@ void TfrxReport::ensureDataPage()
 
 void TfrxReport::LoadFromStream(QIODevice *stream)
 {
+    if (!Reloading)
+        m_keptState.reset();
     m_errors.clear();
     m_reportOptions.Password = m_reportOptions.HiddenPassword;
 

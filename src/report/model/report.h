@@ -224,6 +224,8 @@ void frxSetMessageBoxHandler(TfrxMessageBoxHandler handler);
 void frxShowErrorBox(const QString &text);
 
 // The root of a template: pages, options, datasets, variables, styles and the script.
+class TfrxSavedRunState;
+
 class TfrxReport : public TfrxComponent {
     TW_OBJECT(TfrxReport)
     explicit TfrxReport(Component *owner = nullptr);
@@ -318,6 +320,11 @@ class TfrxReport : public TfrxComponent {
     // Runs the report: script, engine, error list. False (and the errors reported by
     // NewSilentMode) when anything went wrong; the report is then as it was loaded.
     bool PrepareReport(bool ClearLastReport = true);
+    // A caller that changes nothing in the report between its runs lets each run put back
+    // the state saved by the first one instead of saving it again. Loading a template
+    // drops the kept state; so does turning this off.
+    void SetKeepStateBetweenRuns(bool keep);
+    bool KeepStateBetweenRuns() const { return m_keepStateBetweenRuns; }
     // The host's progress callback: start, each new page (from 1), stop.
     std::function<void(TfrxReport *, TfrxPreviewProgress kind, int page)> OnProgress;
     TfrxExpressionCache *ExpressionCache() const { return m_expressionCache.get(); }
@@ -377,6 +384,8 @@ private:
     std::unique_ptr<TfrxCustomPreviewPages> m_previewPages;
     std::unique_ptr<TfrxExpressionCache> m_expressionCache;
     std::unique_ptr<TfrxDrawText> m_drawText;
+    bool m_keepStateBetweenRuns = false;
+    std::shared_ptr<TfrxSavedRunState> m_keptState;
 };
 
 // A file that cannot be opened or created.

@@ -195,37 +195,57 @@ TEST_F(Engine, AnEventThatRaisesStopsTheRunWithTheErrorList)
     EXPECT_EQ(host.output(), QStringList({"1: MasterData1 1"}));
 }
 
-// The script hides a memo for one package; the next package starts from the template.
+// The script hides a memo for one package; the next package starts from the template,
+// whether each run saves the state anew or puts back the one kept from the first run.
 TEST_F(Engine, ScriptChangesDoNotOutliveTheRun)
 {
-    RowTable *cust = host.table(QStringLiteral("CUST"), {QStringLiteral("hide")}, {{Variant(1)}});
-    host.load(report({QStringLiteral("CUST")},
-                     band("TfrxReportTitle", "ReportTitle1", 0, "OnBeforePrint=\"ReportTitle1OnBeforePrint\"",
-                          memo("Memo1", "shown [<CUST.\"hide\">]") + memo("Memo2", "sometimes", 20)),
-                     scriptText("procedure ReportTitle1OnBeforePrint(Sender: TfrxComponent);\n"
-                            "begin\n"
-                            "  if <CUST.\"hide\"> = 1 then Memo2.Visible := False;\n"
-                            "  Memo1.Font.Size := 20;\n"
-                            "end;\n"
-                            "begin\n"
-                            "end.")));
-    const int designSize = host.report->FindObject(QStringLiteral("Memo1"))->Font()->Size();
-    ASSERT_NE(designSize, 20);
-    ASSERT_EQ(host.prepare(), QString());
-    EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 shown 1"}));
-    const QByteArray first = host.prepared();
-    auto *memo2 = host.report->FindObject(QStringLiteral("Memo2"));
-    ASSERT_NE(memo2, nullptr);
-    EXPECT_TRUE(memo2->Visible());
-    EXPECT_EQ(host.report->FindObject(QStringLiteral("Memo1"))->Font()->Size(), designSize);
+    RowTable *cust = host.table(QStringLiteral("CUST"), {QStringLiteral("hide")});
+    for (const bool keep : {false, true}) {
+        SCOPED_TRACE(keep ? "state kept between runs" : "state saved by each run");
+        cust->Rows = {{Variant(1)}};
+        host.load(report({QStringLiteral("CUST")},
+                         band("TfrxReportTitle", "ReportTitle1", 0, "OnBeforePrint=\"ReportTitle1OnBeforePrint\"",
+                              memo("Memo1", "shown [<CUST.\"hide\">]") + memo("Memo2", "sometimes", 20)),
+                         scriptText("procedure ReportTitle1OnBeforePrint(Sender: TfrxComponent);\n"
+                                "begin\n"
+                                "  if <CUST.\"hide\"> = 1 then Memo2.Visible := False;\n"
+                                "  Memo1.Font.Size := 20;\n"
+                                "end;\n"
+                                "begin\n"
+                                "end.")));
+        host.report->SetKeepStateBetweenRuns(keep);
+        const int designSize = host.report->FindObject(QStringLiteral("Memo1"))->Font()->Size();
+        ASSERT_NE(designSize, 20);
+        ASSERT_EQ(host.prepare(), QString());
+        EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 shown 1"}));
+        const QByteArray first = host.prepared();
+        auto *memo2 = host.report->FindObject(QStringLiteral("Memo2"));
+        ASSERT_NE(memo2, nullptr);
+        EXPECT_TRUE(memo2->Visible());
+        EXPECT_EQ(host.report->FindObject(QStringLiteral("Memo1"))->Font()->Size(), designSize);
 
-    cust->Rows = {{Variant(2)}};
-    ASSERT_EQ(host.prepare(), QString());
-    EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 shown 2|sometimes"}));
-    // Two packages, two independent prepared reports.
-    EXPECT_TRUE(first.contains("shown 1"));
-    EXPECT_FALSE(first.contains("shown 2"));
-    EXPECT_FALSE(host.prepared().contains("shown 1"));
+        for (const int hide : {2, 1, 3}) {
+            cust->Rows = {{Variant(hide)}};
+            ASSERT_EQ(host.prepare(), QString());
+            const QString shown = QStringLiteral("1: ReportTitle1 shown ") + QString::number(hide);
+            EXPECT_EQ(host.output(), QStringList({hide == 1 ? shown : shown + QStringLiteral("|sometimes")}));
+            EXPECT_TRUE(host.report->FindObject(QStringLiteral("Memo2"))->Visible());
+            EXPECT_EQ(host.report->FindObject(QStringLiteral("Memo1"))->Font()->Size(), designSize);
+        }
+        // Independent prepared reports.
+        EXPECT_TRUE(first.contains("shown 1"));
+        EXPECT_FALSE(first.contains("shown 3"));
+        EXPECT_FALSE(host.prepared().contains("shown 1"));
+
+        // Another template loaded into the same report is what the next run starts from.
+        host.load(report({QStringLiteral("CUST")},
+                         band("TfrxReportTitle", "ReportTitle1", 0, {}, memo("Memo1", "other [<CUST.\"hide\">]"))));
+        ASSERT_EQ(host.prepare(), QString());
+        EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 other 3"}));
+        ASSERT_EQ(host.prepare(), QString());
+        EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 other 3"}));
+        EXPECT_EQ(host.report->FindObject(QStringLiteral("Memo2")), nullptr);
+    }
 }
 
 TEST_F(Engine, BandsThatDoNotFitStartANewPageWithHeaderAndFooter)
