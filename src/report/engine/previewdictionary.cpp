@@ -2,6 +2,25 @@
 
 namespace tw {
 
+namespace {
+
+// The digits that end a folded alias, when they are what QString::number writes (no
+// leading zero, an int): the alias is then prefix + QString::number(number).
+bool splitNumber(const QString &folded, QString &prefix, int &number)
+{
+    qsizetype start = folded.size();
+    while (start > 0 && folded.at(start - 1) >= u'0' && folded.at(start - 1) <= u'9')
+        --start;
+    const qsizetype digits = folded.size() - start;
+    if (digits == 0 || digits > 9 || (digits > 1 && folded.at(start) == u'0'))
+        return false;
+    prefix = folded.left(start);
+    number = folded.mid(start).toInt();
+    return true;
+}
+
+} // namespace
+
 int TfrxDictionary::find(const QString &name, int *insertAt) const
 {
     int lo = 0, hi = int(m_names.size()) - 1;
@@ -36,7 +55,12 @@ void TfrxDictionary::Add(const QString &name, const QString &sourceName, TfrxCom
         m_names[existing].source = source;
     else
         m_names.insert(at, {name, source});
-    m_folded.insert(name.toCaseFolded(), source);
+    const QString folded = name.toCaseFolded();
+    m_folded.insert(folded, source);
+    QString prefix;
+    int number = 0;
+    if (splitNumber(folded, prefix, number))
+        m_numbers[prefix].insert(number);
 }
 
 QString TfrxDictionary::AddUnique(const QString &base, const QString &sourceName, TfrxComponent *object)
@@ -49,7 +73,13 @@ QString TfrxDictionary::AddUnique(const QString &base, const QString &sourceName
 QString TfrxDictionary::CreateUniqueName(const QString &base) const
 {
     const QString folded = base.toCaseFolded();
-    auto taken = [&](int i) { return m_folded.contains(folded + QString::number(i)); };
+    const bool endsInDigit = !folded.isEmpty() && folded.back() >= u'0' && folded.back() <= u'9';
+    const auto numbers = m_numbers.constFind(folded);
+    auto taken = [&](int i) {
+        if (endsInDigit)
+            return m_folded.contains(folded + QString::number(i));
+        return numbers != m_numbers.cend() && numbers->contains(i);
+    };
     int i = 10000;
     while (i > 1 && !taken(i))
         i /= 2;
@@ -75,6 +105,7 @@ void TfrxDictionary::Clear()
     m_names.clear();
     m_sources.clear();
     m_folded.clear();
+    m_numbers.clear();
 }
 
 } // namespace tw

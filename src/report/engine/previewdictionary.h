@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 namespace tw {
@@ -44,6 +45,9 @@ private:
     QList<NameEntry> m_names;
     QList<SourceEntry> m_sources;
     QHash<QString, int> m_folded; // case-folded alias -> source: lookups without the sort
+    // Case-folded alias without its trailing number -> the numbers taken: the search for a
+    // free number asks this instead of building every candidate alias.
+    QHash<QString, QSet<int>> m_numbers;
 };
 
 } // namespace tw

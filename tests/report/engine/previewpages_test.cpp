@@ -293,6 +293,35 @@ TEST(PreviewDictionary, UniqueNamesGallopFromTenThousandAndExtendDenseRuns)
     EXPECT_EQ(d.GetSourceName(QStringLiteral("m99")), QString());
 }
 
+TEST(PreviewDictionary, UniqueNamesCountOnlyAliasesSpeltAsTheNumberWouldBe)
+{
+    struct Case {
+        QStringList taken;
+        QString base;
+        QString expected;
+    };
+    const Case cases[] = {
+        // "m01" is not "m1": the number is free.
+        {{QStringLiteral("m01")}, QStringLiteral("m"), QStringLiteral("m1")},
+        {{QStringLiteral("m1"), QStringLiteral("M2")}, QStringLiteral("m"), QStringLiteral("m3")},
+        // A base that ends in a digit: "m12" is "m1" + 2, and the search stops there.
+        {{QStringLiteral("m11"), QStringLiteral("m12")}, QStringLiteral("m1"), QStringLiteral("m13")},
+        {{QStringLiteral("m11"), QStringLiteral("m12"), QStringLiteral("m13")}, QStringLiteral("m1"),
+         QStringLiteral("m14")},
+        // Case is folded beyond ASCII.
+        {{QStringLiteral("Ärger1")}, QStringLiteral("ärger"), QStringLiteral("ärger2")},
+        // An alias of digits only; a number past an int is no number.
+        {{QStringLiteral("1"), QStringLiteral("2")}, QString(), QStringLiteral("3")},
+        {{QStringLiteral("m99999999999")}, QStringLiteral("m"), QStringLiteral("m1")},
+    };
+    for (const Case &c : cases) {
+        TfrxDictionary d;
+        for (const QString &name : c.taken)
+            d.Add(name, QStringLiteral("Page0.X"), nullptr);
+        EXPECT_EQ(d.CreateUniqueName(c.base), c.expected) << c.taken.join(u',').toStdString();
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 // Difference texts
 
