@@ -42,6 +42,7 @@ QString attr(const QString &name, const QString &value)
 struct TfsILParser::PreparedGrammar {
     TfsXMLDocument doc;
     std::deque<ItemInfo> infos;
+    TfsParser keywords; // holds only the language's keywords, read once
 };
 
 std::shared_ptr<const TfsILParser::PreparedGrammar> TfsILParser::prepared(const QString &grammarText)
@@ -62,6 +63,12 @@ std::shared_ptr<const TfsILParser::PreparedGrammar> TfsILParser::prepared(const 
     // Every child of the root can be named as a rule, parser and types included.
     for (int i = 0; i < root->Count(); ++i)
         prepareItem(*g, root->Items(i), true);
+    if (const int pi = root->Find(QStringLiteral("parser")); pi >= 0)
+        if (const int ki = root->Items(pi)->Find(QStringLiteral("keywords")); ki >= 0) {
+            const TfsXMLItem *kw = root->Items(pi)->Items(ki);
+            for (int i = 0; i < kw->Count(); ++i)
+                g->keywords.AddKeyword(kw->Items(i)->Name());
+        }
     // Replaced grammars stay cached; the registry holds a handful of languages.
     cache.insert(grammarText, g);
     return g;
@@ -91,12 +98,7 @@ void TfsILParser::SelectLanguage(const QString &langName)
     const int pi = m_root->Find(QStringLiteral("parser"));
     if (pi >= 0) {
         TfsXMLItem *parser = m_root->Items(pi);
-        const int ki = parser->Find(QStringLiteral("keywords"));
-        if (ki >= 0) {
-            TfsXMLItem *kw = parser->Items(ki);
-            for (int i = 0; i < kw->Count(); ++i)
-                m_parser.AddKeyword(kw->Items(i)->Name());
-        }
+        m_parser.AddKeywords(m_grammar->keywords);
         const int ei = parser->Find(QStringLiteral("errors"));
         if (ei >= 0)
             m_errors = parser->Items(ei);

@@ -90,6 +90,17 @@ void TfsParser::AddKeyword(const QString &word)
     m_keywordsLower.insert(word.toLower());
 }
 
+void TfsParser::AddKeywords(const TfsParser &from)
+{
+    if (m_keywords.isEmpty()) {
+        m_keywords = from.m_keywords;
+        m_keywordsLower = from.m_keywordsLower;
+        return;
+    }
+    m_keywords.unite(from.m_keywords);
+    m_keywordsLower.unite(from.m_keywordsLower);
+}
+
 void TfsParser::ClearKeywords()
 {
     m_keywords.clear();

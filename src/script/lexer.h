@@ -40,6 +40,8 @@ public:
     QStringList Keywords() const;
     void AddKeyword(const QString &word);
     void ClearKeywords();
+    // Adds every word of a list made once with AddKeyword: the sets are shared, not rebuilt.
+    void AddKeywords(const TfsParser &from);
     const QString &SkiPChar() const { return m_skipChar; }
     void SetSkiPChar(const QString &s) { m_skipChar = s; }
     bool SkipEOL() const { return m_skipEOL; }
