@@ -26,6 +26,14 @@ function(tarnwell_module name dir)
   target_link_libraries(${name} PUBLIC ${M_DEPS})
 endfunction()
 
+# Replaces malloc and free of the whole process: linked even where the executable's own
+# objects call neither, and before the C library.
+function(tarnwell_fast_allocator name)
+  if(TARNWELL_FAST_ALLOCATOR)
+    target_link_libraries(${name} PRIVATE "-Wl,--push-state,--no-as-needed" mimalloc "-Wl,--pop-state")
+  endif()
+endfunction()
+
 # One test executable per test folder; every *.cpp in it is part of the suite.
 function(tarnwell_tests name dir)
   cmake_parse_arguments(T "GUI" "" "DEPS" ${ARGN})
@@ -42,6 +50,7 @@ function(tarnwell_tests name dir)
     set(main_lib tarnwell_testmain)
   endif()
   target_link_libraries(${name} PRIVATE ${T_DEPS} tarnwell_testsupport ${main_lib} GTest::gtest GTest::gmock)
+  tarnwell_fast_allocator(${name})
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARNWELL_SOURCE_DIR=${PROJECT_SOURCE_DIR}"

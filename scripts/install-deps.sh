@@ -11,6 +11,7 @@ packages=(
   uuid-dev libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   liblua5.4-dev libpugixml-dev libxml2-utils
+  libmimalloc-dev
   clang libclang-rt-14-dev
   xvfb xauth
   sqlite3
