@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QSet>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <chrono>
@@ -871,11 +872,50 @@ TfsScript::~TfsScript()
     m_modules.clear();
 }
 
-std::vector<TfsScript::Entry>::const_iterator TfsScript::lowerBound(const QString &upper) const
+std::vector<TfsScript::Entry>::const_iterator TfsScript::lowerBound(QStringView upper) const
 {
     return std::lower_bound(m_items.begin(), m_items.end(), upper,
-                            [](const Entry &e, const QString &key) { return e.upper < key; });
+                            [](const Entry &e, QStringView key) { return QStringView(e.upper).compare(key) < 0; });
 }
+
+TfsCustomVariable *TfsScript::findUpper(QStringView upper) const
+{
+    auto it = lowerBound(upper);
+    if (it != m_items.end() && QStringView(it->upper) == upper)
+        return it->var;
+    return nullptr;
+}
+
+namespace {
+
+// A name in capitals as the items are keyed, without a new string for the plain ASCII
+// names that nearly every lookup asks for.
+class UpperKey {
+public:
+    explicit UpperKey(const QString &name)
+    {
+        const qsizetype n = name.size();
+        const char16_t *p = reinterpret_cast<const char16_t *>(name.constData());
+        for (qsizetype i = 0; i < n; ++i)
+            if (p[i] >= 0x80) {
+                m_text = upperText(name);
+                m_view = m_text;
+                return;
+            }
+        m_buffer.resize(n);
+        for (qsizetype i = 0; i < n; ++i)
+            m_buffer[i] = p[i] >= u'a' && p[i] <= u'z' ? char16_t(p[i] - (u'a' - u'A')) : p[i];
+        m_view = QStringView(m_buffer.constData(), n);
+    }
+    QStringView view() const { return m_view; }
+
+private:
+    QVarLengthArray<char16_t, 64> m_buffer;
+    QString m_text;
+    QStringView m_view;
+};
+
+} // namespace
 
 void TfsScript::Add(TfsCustomVariable *item)
 {
@@ -898,21 +938,15 @@ void TfsScript::Remove(TfsCustomVariable *item)
 
 TfsCustomVariable *TfsScript::FindLocal(const QString &name) const
 {
-    const QString upper = upperText(name);
-    auto it = lowerBound(upper);
-    if (it != m_items.end() && it->upper == upper)
-        return it->var;
-    return nullptr;
+    return findUpper(UpperKey(name).view());
 }
 
 TfsCustomVariable *TfsScript::Find(const QString &name) const
 {
-    const QString upper = upperText(name);
-    for (const TfsScript *s = this; s; s = s->Parent) {
-        auto it = s->lowerBound(upper);
-        if (it != s->m_items.end() && it->upper == upper)
-            return it->var;
-    }
+    const UpperKey key(name);
+    for (const TfsScript *s = this; s; s = s->Parent)
+        if (TfsCustomVariable *v = s->findUpper(key.view()))
+            return v;
     return nullptr;
 }
 

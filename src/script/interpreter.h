@@ -480,7 +480,8 @@ private:
     void deleteItemsIf(const std::function<bool(TfsCustomVariable *)> &pred);
     void addEnumImpl(const QString &typeName, const QString &names, bool isSet);
     void registerMethod(TfsMethodHelper *helper, const QString &category, const QString &description);
-    std::vector<Entry>::const_iterator lowerBound(const QString &upper) const;
+    std::vector<Entry>::const_iterator lowerBound(QStringView upper) const;
+    TfsCustomVariable *findUpper(QStringView upper) const;
 
     std::vector<Entry> m_items;
     std::vector<std::unique_ptr<TfsRTTIModule>> m_modules;
