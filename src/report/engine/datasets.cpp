@@ -852,7 +852,7 @@ void TfrxReport::GetDatasetAndField(const QString &complexName, TfrxDataSet *&da
     const qsizetype p = complexName.indexOf(QStringLiteral(".\""));
     if (p < 0)
         return;
-    dataSet = GetDataset(complexName.left(p));
+    dataSet = GetDataset(QStringView(complexName).left(p));
     const qsizetype len = complexName.size() - p - 3;
     if (len > 0)
         field = complexName.mid(p + 2, len);

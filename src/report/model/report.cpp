@@ -671,7 +671,7 @@ void TfrxReport::SetDataSetName(const QString &v)
     m_dataSet = frxFindDataSet(this, v, m_dataSet.get());
 }
 
-TfrxDataSet *TfrxReport::GetDataset(const QString &alias) const
+TfrxDataSet *TfrxReport::GetDataset(QStringView alias) const
 {
     for (int i = 0; i < m_dataSets.Count(); ++i)
         if (TfrxDataSet *ds = m_dataSets.Items(i)->DataSet())

@@ -273,7 +273,7 @@ class TfrxReport : public TfrxComponent {
     // Date, Time, Page, Page#, TotalPages, TotalPages#, Line, Line#, CopyName#.
     const QStringList &SysVariables() const { return m_sysVariables; }
     // The dataset of the first DataSets item whose user name is the alias (ASCII case).
-    TfrxDataSet *GetDataset(const QString &alias) const;
+    TfrxDataSet *GetDataset(QStringView alias) const;
 
     // Problems of the last load or run: sorted, each once.
     const QStringList &Errors() const { return m_errors; }
