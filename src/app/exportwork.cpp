@@ -169,14 +169,33 @@ QString documentStartTag(const QString &prefix, const QString &attributes)
 
 QString preparedReportPiece(const QByteArray &fileBytes)
 {
-    LineList lines;
-    lines.setText(QString::fromUtf8(fileBytes));
-    if (lines.count() > 0) {
-        QString &firstLine = lines.lines()[0];
-        const qsizetype gt = firstLine.indexOf(QLatin1Char('>'));
-        firstLine = firstLine.mid(gt + 1);
+    // One pass over the text: the first line loses what ends at its first '>', and every
+    // line, the last one too, ends in CR LF whatever break it had.
+    const QString text = QString::fromUtf8(fileBytes);
+    const QChar *t = text.constData();
+    const qsizetype n = text.size();
+    qsizetype firstEnd = 0;
+    while (firstEnd < n && t[firstEnd] != QLatin1Char('\r') && t[firstEnd] != QLatin1Char('\n'))
+        ++firstEnd;
+    QString out;
+    out.reserve(n + n / 32 + 2);
+    qsizetype start = QStringView(t, firstEnd).indexOf(QLatin1Char('>')) + 1;
+    for (qsizetype i = start; i < n; ++i) {
+        const QChar c = t[i];
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        out.append(t + start, i - start);
+        out.append(QLatin1String("\r\n"));
+        if (c == QLatin1Char('\r') && i + 1 < n && t[i + 1] == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
     }
-    return lines.text();
+    // The rest, or a first line that was all declaration.
+    if (start < n || (n > 0 && firstEnd == n)) {
+        out.append(t + start, n - start);
+        out.append(QLatin1String("\r\n"));
+    }
+    return out;
 }
 
 } // namespace exporttext

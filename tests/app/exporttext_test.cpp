@@ -77,6 +77,22 @@ TEST(ExportText, PreparedReportLosesOnlyItsDeclaration)
               QStringLiteral("<preparedreport a=\"1\"/>\r\n"));
     EXPECT_EQ(preparedReportPiece("<?xml?><r>\n<p/>\r\n"), QStringLiteral("<r>\r\n<p/>\r\n"));
     EXPECT_EQ(preparedReportPiece("no declaration"), QStringLiteral("no declaration\r\n"));
+    // Every kind of line break becomes CR LF; blank lines stay; nothing is added to nothing.
+    const struct {
+        const char *file;
+        const char *piece;
+    } cases[] = {
+        {"", ""},
+        {"<?xml?>", "\r\n"},
+        {"<?xml?>\n", "\r\n"},
+        {"\n<r/>", "\r\n<r/>\r\n"},
+        {"<?xml?>\r\r<a>\n\n", "\r\n\r\n<a>\r\n\r\n"},
+        {"<?xml?><a>\rb>c", "<a>\r\nb>c\r\n"},
+        {"a\r\n\r\nb", "a\r\n\r\nb\r\n"},
+        {"<?xml?>Счёт", "Счёт\r\n"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(preparedReportPiece(QByteArray(c.file)), QString::fromUtf8(c.piece)) << c.file;
 }
 
 TEST(ExportText, TemporaryTableScriptLines)
