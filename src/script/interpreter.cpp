@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 
 namespace tw {
 
@@ -57,6 +58,7 @@ struct Declaration {
         Variant def = Variant::null();
     };
     QList<Param> params;
+    bool usesScript = false; // a default named a constant of the script
 };
 
 Declaration parseDeclaration(const QString &syntax, const TfsScript *script)
@@ -143,6 +145,7 @@ Declaration parseDeclaration(const QString &syntax, const TfsScript *script)
                 const QString cname = p.GetIdent();
                 TfsCustomVariable *v = script ? script->Find(cname) : nullptr;
                 def = v ? v->GetValue() : Variant::null();
+                d.usesScript = true;
             }
         }
         for (int i = 0; i < names.size(); ++i) {
@@ -160,6 +163,28 @@ Declaration parseDeclaration(const QString &syntax, const TfsScript *script)
             p.GetChar();
         else
             break;
+    }
+    return d;
+}
+
+// Reports declare the same methods on every run: a declaration is read once. One whose
+// default names a script constant is read each time, as the constant may differ.
+Declaration cachedDeclaration(const QString &syntax, const TfsScript *script)
+{
+    static std::mutex mutex;
+    static QHash<QString, Declaration> cache[2]; // without, with the extended charset
+    const int charset = script && script->ExtendedCharset ? 1 : 0;
+    {
+        std::lock_guard lock(mutex);
+        if (const auto it = cache[charset].constFind(syntax); it != cache[charset].constEnd())
+            return *it;
+    }
+    Declaration d = parseDeclaration(syntax, script);
+    if (!d.usesScript) {
+        std::lock_guard lock(mutex);
+        if (cache[charset].size() >= 1024)
+            cache[charset].clear();
+        cache[charset].insert(syntax, d);
     }
     return d;
 }
@@ -483,7 +508,7 @@ void TfsPropertyHelper::SetValue(const Variant &value)
 TfsMethodHelper::TfsMethodHelper(const QString &syntax, TfsScript *script)
     : TfsCustomHelper(QString(), fvtVariant, QString()), Syntax(syntax)
 {
-    const Declaration d = parseDeclaration(syntax, script);
+    const Declaration d = cachedDeclaration(syntax, script);
     setName(d.name);
     m_getName = UpperName() + QStringLiteral(".GET");
     m_setName = UpperName() + QStringLiteral(".SET");

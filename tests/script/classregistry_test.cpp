@@ -253,6 +253,27 @@ TEST(Registry, DeclarationStrings)
     EXPECT_FALSE(defs->Params(3)->IsOptional);
     EXPECT_EQ(defs->Typ, fvtInt);
 
+    // Declared again in another script: the same items, and a default that names a
+    // constant takes that script's constant.
+    TfsScript other;
+    tw::test::addBaseTypes(other);
+    other.AddConst(QStringLiteral("DefaultName"), QStringLiteral("String"), Variant(QStringLiteral("y")));
+    {
+        TfsScript *script = &other;
+        TfsMethodHelper *again = script->AddMethod(
+            QStringLiteral("function D(a: Integer = -5; b: String = 'q'; c: String = DefaultName; d: Variant = Unknown): Integer;"),
+            TfsCallMethodEvent());
+        ASSERT_EQ(again->Count(), 4);
+        EXPECT_TRUE(again->Params(0)->DefValue.sameAs(Variant(-5)));
+        EXPECT_EQ(again->Params(2)->DefValue.toString(), QStringLiteral("y"));
+        EXPECT_EQ(again->Typ, fvtInt);
+        TfsMethodHelper *incAgain = script->AddMethod(QStringLiteral("procedure Inc(var i: Integer; incr: Integer = 1)"),
+                                                      TfsCallMethodEvent());
+        ASSERT_EQ(incAgain->Count(), 2);
+        EXPECT_TRUE(incAgain->Params(0)->IsVarParam);
+        EXPECT_TRUE(incAgain->Params(1)->DefValue.sameAs(Variant(1)));
+    }
+
     QString err;
     ASSERT_TRUE(compileScript(s, QStringLiteral("var x: Integer; m: String;\n"
                                                 "begin x := 5; Inc(x); Inc(x, 10); m := IIF(x > 0, 1 / x, 0); end."),
