@@ -11,6 +11,7 @@
 #include "report/model/pages.h"
 #include "report/model/report.h"
 #include "report/xml/resources.h"
+#include "report/xml/xmldocument.h"
 #include "script/interpreter.h"
 
 #include <QBuffer>
@@ -30,8 +31,10 @@ public:
         if (eo->UseFileCache) {
             const QString dir = eo->TempDir.isEmpty() ? QDir::tempPath() : eo->TempDir;
             auto file = std::make_unique<QTemporaryFile>(QDir(dir).filePath(QStringLiteral("tarnwell-XXXXXX.fr3")));
-            if (file->open())
+            if (file->open()) {
                 m_stream = std::move(file);
+                m_inFile = true;
+            }
         }
         if (!m_stream) {
             auto buffer = std::make_unique<QBuffer>();
@@ -59,8 +62,12 @@ public:
         eo->NewSilentMode = simSilent; // the load's own complaints were reported when it was loaded
         m_report->Reloading = true;
         try {
-            m_stream->seek(0);
-            m_report->LoadFromStream(m_stream.get());
+            if (TfrxXMLDocument *doc = document()) {
+                m_report->LoadFromDocument(*doc);
+            } else {
+                m_stream->seek(0);
+                m_report->LoadFromStream(m_stream.get());
+            }
         } catch (...) {
             eo->NewSilentMode = mode;
             m_report->Reloading = reloading;
@@ -75,8 +82,27 @@ public:
     }
 
 private:
+    // The saved state read once, when it is put back more than once and kept in memory
+    // anyway; nullptr: read the stream.
+    TfrxXMLDocument *document()
+    {
+        if (m_doc || m_inFile || !m_report->KeepStateBetweenRuns())
+            return m_doc.get();
+        auto doc = std::make_unique<TfrxXMLDocument>();
+        try {
+            m_stream->seek(0);
+            doc->LoadFromStream(m_stream.get());
+        } catch (...) {
+            return nullptr; // the load from the stream reports it
+        }
+        m_doc = std::move(doc);
+        return m_doc.get();
+    }
+
     TfrxReport *m_report;
     std::unique_ptr<QIODevice> m_stream; // a temporary file is deleted with it
+    bool m_inFile = false;
+    std::unique_ptr<TfrxXMLDocument> m_doc;
     QString m_password;
 };
 

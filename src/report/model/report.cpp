@@ -804,6 +804,16 @@ void TfrxReport::ensureDataPage()
 
 void TfrxReport::LoadFromStream(QIODevice *stream)
 {
+    load(stream, nullptr);
+}
+
+void TfrxReport::LoadFromDocument(TfrxXMLDocument &doc)
+{
+    load(nullptr, &doc);
+}
+
+void TfrxReport::load(QIODevice *stream, TfrxXMLDocument *doc)
+{
     if (!Reloading)
         m_keptState.reset();
     m_errors.clear();
@@ -825,7 +835,12 @@ void TfrxReport::LoadFromStream(QIODevice *stream)
         Restore<TfrxXMLSerializer *> active(m_xmlSerializer, &s);
         try {
             Clear();
-            s.ReadRootComponent(this);
+            if (doc) {
+                s.SetOldFormat(doc->OldVersion());
+                s.ReadRootComponent(this, doc->Root());
+            } else {
+                s.ReadRootComponent(this);
+            }
         } catch (const Error &e) {
             AddError(e.message());
         } catch (const std::exception &e) {

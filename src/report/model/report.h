@@ -225,6 +225,7 @@ void frxShowErrorBox(const QString &text);
 
 // The root of a template: pages, options, datasets, variables, styles and the script.
 class TfrxSavedRunState;
+class TfrxXMLDocument;
 
 class TfrxReport : public TfrxComponent {
     TW_OBJECT(TfrxReport)
@@ -303,6 +304,8 @@ class TfrxReport : public TfrxComponent {
     // exceptionIfNotFound is set.
     bool LoadFromFile(const QString &fileName, bool exceptionIfNotFound = false);
     void LoadFromStream(QIODevice *stream) override;
+    // The same load from a template already read into a document, which it leaves as it is.
+    void LoadFromDocument(TfrxXMLDocument &doc);
     void SaveToFile(const QString &fileName);
     void SaveToStream(QIODevice *stream, bool saveChildren = true, bool saveDefaultValues = false,
                       bool useGetAncestor = false) override;
@@ -360,6 +363,7 @@ class TfrxReport : public TfrxComponent {
 
 private:
     bool checkPassword();
+    void load(QIODevice *stream, TfrxXMLDocument *doc);
     void ensureDataPage();
     void fillSysVariables();
 
