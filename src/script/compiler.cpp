@@ -104,17 +104,26 @@ public:
         buildChildren(root, m_script, m_script->m_statement.get());
     }
 
-    QString errorPos;
+    // Where the last node with a position was, for the error of a failed build.
+    QString errorPos() const { return m_posItem ? posOf(m_posItem) : m_pos; }
     QString unitName;
 
 private:
     [[noreturn]] void fail(const QString &msg) { throw Error(msg); }
+    // Every node built passes here: the node is noted, its position read only on failure.
     void at(const TfsXMLItem *item)
     {
-        const QString p = posOf(item);
-        if (!p.isEmpty())
-            errorPos = p;
+        if (!item->RawProp(kPos).isEmpty())
+            m_posItem = item;
     }
+    void setErrorPos(const QString &pos)
+    {
+        m_posItem = nullptr;
+        m_pos = pos;
+    }
+    inline static const QString kPos = QStringLiteral("pos");
+    const TfsXMLItem *m_posItem = nullptr;
+    QString m_pos;
 
     // ----- declarations
 
@@ -877,7 +886,7 @@ private:
             if (op == opIs && r == fvtClass)
                 ok = true;
             if (!ok || !suits(op, l)) {
-                errorPos = node->Pos;
+                setErrorPos(node->Pos);
                 fail(fsmsg::SIncompatibleTypes());
             }
         }
@@ -1014,13 +1023,27 @@ private:
     {
         if (!unitName.isEmpty())
             return QString();
-        auto plain = [this](const QString &pos) {
-            const int line = pos.section(QLatin1Char(':'), 0, 0).toInt();
-            const int col = pos.section(QLatin1Char(':'), 1, 1).toInt();
-            return m_parser.Parser()->GetPlainPosition(col, line);
+        // "line:col", read in place; an entity (never written there) takes the long way.
+        auto plain = [&](const QString &name) {
+            QStringView pos = ex->RawProp(name);
+            QString decoded;
+            if (pos.contains(QLatin1Char('&'))) {
+                decoded = ex->Prop(name);
+                pos = decoded;
+            }
+            const qsizetype c1 = pos.indexOf(QLatin1Char(':'));
+            const QStringView lineText = c1 < 0 ? pos : pos.left(c1);
+            QStringView colText;
+            if (c1 >= 0) {
+                colText = pos.mid(c1 + 1);
+                if (const qsizetype c2 = colText.indexOf(QLatin1Char(':')); c2 >= 0)
+                    colText = colText.left(c2);
+            }
+            return m_parser.Parser()->GetPlainPosition(colText.toInt(), lineText.toInt());
         };
-        const int a = plain(ex->Prop(QStringLiteral("pos")));
-        const int b = plain(ex->Prop(QStringLiteral("pos1")));
+        static const QString kPos1 = QStringLiteral("pos1");
+        const int a = plain(kPos);
+        const int b = plain(kPos1);
         if (a < 1 || b < a)
             return QString();
         return m_text.mid(a - 1, b - a).trimmed();
@@ -1530,13 +1553,13 @@ bool TfsScript::parseIL(TfsILParser &parser, const TfsXMLItem *program)
         b.build();
     } catch (const Error &e) {
         ErrorMsg = e.message();
-        ErrorPos = b.errorPos;
+        ErrorPos = b.errorPos();
         ErrorUnit = b.unitName;
         return false;
     } catch (const std::exception &e) {
         // A host callback run for a constant may raise anything.
         ErrorMsg = QString::fromUtf8(e.what());
-        ErrorPos = b.errorPos;
+        ErrorPos = b.errorPos();
         ErrorUnit = b.unitName;
         return false;
     }

@@ -191,16 +191,24 @@ int TfsXMLItem::findPair(const QString &name) const
     return -1;
 }
 
-QString TfsXMLItem::Prop(const QString &name) const
+QStringView TfsXMLItem::RawProp(const QString &name) const
 {
     const int i = findPair(name);
     if (i < 0)
-        return QString();
+        return QStringView();
     const qsizetype begin = i + name.size() + 2;
     qsizetype end = m_text.indexOf(QLatin1Char('"'), begin);
     if (end < 0)
         end = m_text.size();
-    return fsXMLUnescape(m_text.mid(begin, end - begin));
+    return QStringView(m_text).mid(begin, end - begin);
+}
+
+QString TfsXMLItem::Prop(const QString &name) const
+{
+    const QStringView raw = RawProp(name);
+    if (raw.isNull())
+        return QString();
+    return fsXMLUnescape(raw.toString());
 }
 
 bool TfsXMLItem::PropExists(const QString &name) const { return findPair(name) >= 0; }

@@ -42,6 +42,8 @@ public:
     void Assign(const TfsXMLItem *item);
 
     QString Prop(const QString &name) const;
+    // The value as it stands in the text, entities not decoded; a null view when absent.
+    QStringView RawProp(const QString &name) const;
     void SetProp(const QString &name, const QString &value);
     bool PropExists(const QString &name) const;
 
