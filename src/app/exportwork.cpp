@@ -172,27 +172,28 @@ QString preparedReportPiece(const QByteArray &fileBytes)
     // One pass over the text: the first line loses what ends at its first '>', and every
     // line, the last one too, ends in CR LF whatever break it had.
     const QString text = QString::fromUtf8(fileBytes);
-    const QChar *t = text.constData();
+    const char16_t *t = reinterpret_cast<const char16_t *>(text.constData());
     const qsizetype n = text.size();
+    auto isBreak = [](char16_t c) { return c <= u'\r' && (c == u'\r' || c == u'\n'); };
     qsizetype firstEnd = 0;
-    while (firstEnd < n && t[firstEnd] != QLatin1Char('\r') && t[firstEnd] != QLatin1Char('\n'))
+    while (firstEnd < n && !isBreak(t[firstEnd]))
         ++firstEnd;
     QString out;
     out.reserve(n + n / 32 + 2);
-    qsizetype start = QStringView(t, firstEnd).indexOf(QLatin1Char('>')) + 1;
+    qsizetype start = QStringView(t, firstEnd).indexOf(u'>') + 1;
     for (qsizetype i = start; i < n; ++i) {
-        const QChar c = t[i];
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+        const char16_t c = t[i];
+        if (!isBreak(c))
             continue;
-        out.append(t + start, i - start);
+        out.append(QStringView(t + start, i - start));
         out.append(QLatin1String("\r\n"));
-        if (c == QLatin1Char('\r') && i + 1 < n && t[i + 1] == QLatin1Char('\n'))
+        if (c == u'\r' && i + 1 < n && t[i + 1] == u'\n')
             ++i;
         start = i + 1;
     }
     // The rest, or a first line that was all declaration.
     if (start < n || (n > 0 && firstEnd == n)) {
-        out.append(t + start, n - start);
+        out.append(QStringView(t + start, n - start));
         out.append(QLatin1String("\r\n"));
     }
     return out;
