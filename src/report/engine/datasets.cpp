@@ -405,10 +405,15 @@ void TfrxCustomDBDataSet::rebuildFields(db::DataSet *ds)
                 e.fieldName = f->fieldName();
         m_fields.insert(it, e);
     }
+    m_exact.clear();
+    for (int i = 0; i < int(m_fields.size()); ++i)
+        m_exact.insert(m_fields[size_t(i)].name, i);
 }
 
 const TfrxCustomDBDataSet::FieldEntry *TfrxCustomDBDataSet::findEntry(const QString &name) const
 {
+    if (const auto exact = m_exact.constFind(name); exact != m_exact.constEnd())
+        return &m_fields[size_t(*exact)];
     const auto less = [](const FieldEntry &e, const QString &n) { return e.name.compare(n, Qt::CaseInsensitive) < 0; };
     auto it = std::lower_bound(m_fields.begin(), m_fields.end(), name, less);
     if (it != m_fields.end() && sameText(it->name, name))

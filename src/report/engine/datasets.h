@@ -4,6 +4,7 @@
 #include "db/dataset.h"
 #include "report/model/dialogcomponent.h"
 
+#include <QHash>
 #include <QStringList>
 #include <functional>
 #include <vector>
@@ -130,6 +131,7 @@ protected:
     const FieldEntry *findEntry(const QString &name) const;
 
     std::vector<FieldEntry> m_fields; // sorted
+    QHash<QString, int> m_exact;      // name as listed -> its entry: most lookups spell it so
 };
 
 // A report dataset over a platform dataset (the database query, the parameter table):
