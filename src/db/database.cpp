@@ -7,6 +7,8 @@
 #include <QAtomicInt>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlQuery>
+#include <list>
 #include <map>
 
 namespace tw::db {
@@ -23,7 +25,13 @@ struct Connection::Impl {
     bool open = false;
     ConnectionTarget target;
     std::map<const void *, std::function<void()>> listeners;
+    // Most recently kept first; a report's templates run a handful of texts.
+    std::list<std::pair<QString, std::unique_ptr<QSqlQuery>>> statements;
 };
+
+namespace {
+constexpr size_t kKeptStatements = 16;
+} // namespace
 
 Connection::Connection() : d(std::make_unique<Impl>())
 {
@@ -112,6 +120,7 @@ void Connection::close()
 {
     if (!d->open)
         return;
+    d->statements.clear(); // before the connection they belong to goes
     {
         QSqlDatabase db = QSqlDatabase::database(d->qtName, false);
         db.close();
@@ -119,6 +128,26 @@ void Connection::close()
     QSqlDatabase::removeDatabase(d->qtName);
     d->open = false;
     d->effective.clear();
+}
+
+std::unique_ptr<QSqlQuery> Connection::takeStatement(const QString &text)
+{
+    for (auto it = d->statements.begin(); it != d->statements.end(); ++it)
+        if (it->first == text) {
+            std::unique_ptr<QSqlQuery> statement = std::move(it->second);
+            d->statements.erase(it);
+            return statement;
+        }
+    return nullptr;
+}
+
+void Connection::keepStatement(const QString &text, std::unique_ptr<QSqlQuery> statement)
+{
+    if (!d->open || !statement)
+        return;
+    d->statements.emplace_front(text, std::move(statement));
+    if (d->statements.size() > kKeptStatements)
+        d->statements.pop_back();
 }
 
 bool Connection::isOpen() const

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+class QSqlQuery;
+
 namespace tw::db {
 
 // What the operator is asked when a connection opens. The GUI shows the "Database Login"
@@ -54,6 +56,12 @@ public:
     // Start-up passes the settings' value, so this layer never reads the settings file.
     static void setOdbcDriver(const QString &driverName);
     static QString odbcDriver();
+
+    // Prepared statements kept between runs of the same text: a query takes one (null when
+    // there is none) and gives it back finished after a successful run. Closing the
+    // connection drops them.
+    std::unique_ptr<QSqlQuery> takeStatement(const QString &text);
+    void keepStatement(const QString &text, std::unique_ptr<QSqlQuery> statement);
 
     // Called when the connection object is destroyed, for holders that must forget it.
     void addDestroyListener(const void *key, std::function<void()> fn);

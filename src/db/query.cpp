@@ -495,7 +495,7 @@ QSqlDatabase Query::database() const
     return QSqlDatabase::database(m_connection->qtConnectionName(), false);
 }
 
-void Query::execute(QSqlQuery &q) const
+void Query::execute(QSqlQuery &q, bool prepared) const
 {
     bool ok;
     if (m_markers.isEmpty()) {
@@ -504,11 +504,11 @@ void Query::execute(QSqlQuery &q) const
         if (m_params.count() < m_markers.size())
             throw Error(QStringLiteral("No value given for parameter '%1'")
                             .arg(m_markers.at(m_params.count())));
-        if (!q.prepare(m_sentText))
+        if (!prepared && !q.prepare(m_sentText))
             throw Error(sqlErrorText(q.lastError()));
         // Positional: the n-th parameter serves the n-th marker; extra ones are not sent.
         for (int i = 0; i < m_markers.size(); ++i)
-            q.addBindValue(bindValue(m_params[i]));
+            q.bindValue(i, bindValue(m_params[i]));
         ok = q.exec();
     }
     if (!ok)
@@ -523,10 +523,18 @@ void Query::fetch()
 
     const bool odbc = db.driverName() == QLatin1String("QODBC");
     const StatementTimer timer;
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-    execute(q);
+    // A text with parameters runs again for every package: its statement is prepared once
+    // and kept by the connection between runs.
+    const bool keep = !m_markers.isEmpty();
+    std::unique_ptr<QSqlQuery> statement = keep ? m_connection->takeStatement(m_sentText) : nullptr;
+    const bool prepared = statement != nullptr;
+    if (!statement) {
+        statement = std::make_unique<QSqlQuery>(db);
+        statement->setForwardOnly(true);
+        statement->setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    }
+    QSqlQuery &q = *statement;
+    execute(q, prepared);
     // A batch may report row counts before its first result set.
     while (!q.isSelect()) {
         if (!q.nextResult()) {
@@ -550,6 +558,8 @@ void Query::fetch()
         throw Error(sqlErrorText(q.lastError()));
     q.finish();
     timer.done(m_sql, m_params);
+    if (keep)
+        m_connection->keepStatement(m_sentText, std::move(statement));
 
     struct Column { QString name; FieldType type; int size; };
     std::vector<Column> cols;
@@ -633,7 +643,7 @@ int Query::execSQL()
     const StatementTimer timer;
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    execute(q);
+    execute(q, false);
     const int affected = q.numRowsAffected();
     q.finish();
     timer.done(m_sql, m_params);

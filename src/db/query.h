@@ -181,7 +181,9 @@ private:
     void checkActive() const;
     void fetch();              // runs the text with the current parameters
     QSqlDatabase database() const;   // the open connection's, or an error
-    void execute(QSqlQuery &q) const; // the sent text with the parameters bound by position
+    // The sent text with the parameters bound by position; `prepared`: q holds that text
+    // prepared already.
+    void execute(QSqlQuery &q, bool prepared) const;
     void linkMaster();
     void masterChanged();
     void scrolled();

@@ -297,6 +297,46 @@ TEST_P(BackendTest, MasterMoveReexecutesDetailWithLinkedParameter)
     EXPECT_EQ(detail.field(0).asString(), "it's; ok");
 }
 
+// A text with parameters is prepared once per connection and runs again with new values;
+// two queries of one text each get their own rows, and a reopened connection prepares anew.
+TEST_P(BackendTest, RepeatedTextsRunAgainWithTheirOwnValues)
+{
+    makeTable();
+    const QString text = QStringLiteral("select name, :tag as tag from people where id = :id");
+    Query a(&m_conn), b(&m_conn);
+    for (Query *q : {&a, &b}) {
+        q->setSql(text);
+        q->params().byName(QStringLiteral("id")).dataType = ftInteger;
+    }
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        a.params().byName(QStringLiteral("id")).value = Variant(1 + round % 2);
+        a.params().byName(QStringLiteral("tag")).value = Variant(QStringLiteral("a%1").arg(round));
+        b.params().byName(QStringLiteral("id")).value = Variant(2 - round % 2);
+        b.params().byName(QStringLiteral("tag")).value = Variant(QStringLiteral("b%1").arg(round));
+        a.open();
+        b.open();
+        EXPECT_EQ(a.field(0).asString(), round % 2 ? "it's; ok" : "Иванов");
+        EXPECT_EQ(a.field(1).asString(), QStringLiteral("a%1").arg(round));
+        EXPECT_EQ(b.field(0).asString(), round % 2 ? "Иванов" : "it's; ok");
+        EXPECT_EQ(b.field(1).asString(), QStringLiteral("b%1").arg(round));
+        a.close();
+        b.close();
+    }
+
+    Query c(&m_conn);
+    c.setSql(QStringLiteral("select :v as v"));
+    c.params()[0].value = Variant(QStringLiteral("before"));
+    c.open();
+    EXPECT_EQ(c.field(0).asString(), "before");
+    c.close();
+    m_conn.close();
+    m_conn.open(nullptr);
+    c.params()[0].value = Variant(QStringLiteral("after"));
+    c.open();
+    EXPECT_EQ(c.field(0).asString(), "after");
+}
+
 TEST_P(BackendTest, BlobContent)
 {
     if (isPostgres())
