@@ -137,6 +137,10 @@ QString floatToStr(double value, const FormatSettings &fs)
         return value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
     if (value == 0)
         return QStringLiteral("0");
+    // Whole numbers below 10^15 have at most fifteen digits: they are written as they are
+    // (most lengths and counts in a report are).
+    if (std::fabs(value) < 1e15 && value == std::trunc(value))
+        return QString::number(qint64(value));
 
     // Fifteen significant digits, correctly rounded: d.dddddddddddddde[+-]x
     char buf[40];
@@ -238,6 +242,8 @@ bool floatTextReadsBack(double value)
 {
     if (!std::isfinite(value) || value == 0)
         return false;
+    if (std::fabs(value) < 1e15 && value == std::trunc(value))
+        return true;
     // The shortest text that reads back; the nearest fifteen-digit text is at least as
     // close, so it reads back too whenever the shortest has no more digits than that.
     char buf[40];
