@@ -891,6 +891,7 @@ TfsScript::~TfsScript()
     m_events.clear();
     m_statement.reset();
     m_owned.clear();
+    m_index.clear();
     for (auto &e : m_items)
         delete e.var;
     m_items.clear();
@@ -905,10 +906,31 @@ std::vector<TfsScript::Entry>::const_iterator TfsScript::lowerBound(QStringView 
 
 TfsCustomVariable *TfsScript::findUpper(QStringView upper) const
 {
+    const auto it = m_index.find(std::u16string_view(upper.utf16(), size_t(upper.size())));
+    return it == m_index.end() ? nullptr : it->second;
+}
+
+namespace {
+std::u16string_view keyView(const QString &upper)
+{
+    return std::u16string_view(reinterpret_cast<const char16_t *>(upper.constData()), size_t(upper.size()));
+}
+} // namespace
+
+void TfsScript::reindex(const QString &upper)
+{
+    m_index.erase(keyView(upper));
     auto it = lowerBound(upper);
-    if (it != m_items.end() && QStringView(it->upper) == upper)
-        return it->var;
-    return nullptr;
+    if (it != m_items.end() && it->upper == upper)
+        m_index.emplace(keyView(it->upper), it->var);
+}
+
+void TfsScript::rebuildIndex()
+{
+    m_index.clear();
+    m_index.reserve(m_items.size());
+    for (const Entry &e : m_items)
+        m_index.emplace(keyView(e.upper), e.var); // the first of equal names stays
 }
 
 namespace {
@@ -949,14 +971,17 @@ void TfsScript::Add(TfsCustomVariable *item)
     item->AddedBy = AddedBy;
     const QString &upper = item->UpperName();
     auto it = lowerBound(upper);
-    m_items.insert(m_items.begin() + (it - m_items.cbegin()), Entry{upper, item});
+    auto added = m_items.insert(m_items.begin() + (it - m_items.cbegin()), Entry{upper, item});
+    m_index.insert_or_assign(keyView(added->upper), item);
 }
 
 void TfsScript::Remove(TfsCustomVariable *item)
 {
     for (auto it = m_items.begin(); it != m_items.end(); ++it)
         if (it->var == item) {
+            const QString upper = it->upper;
             m_items.erase(it);
+            reindex(upper);
             return;
         }
 }
@@ -1002,6 +1027,7 @@ void TfsScript::deleteItemsIf(const std::function<bool(TfsCustomVariable *)> &pr
             kept.push_back(e);
     }
     m_items.swap(kept);
+    rebuildIndex();
     for (TfsCustomVariable *v : doomed)
         delete v;
 }

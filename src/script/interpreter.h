@@ -13,6 +13,8 @@
 
 #include <functional>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tw {
@@ -482,8 +484,14 @@ private:
     void registerMethod(TfsMethodHelper *helper, const QString &category, const QString &description);
     std::vector<Entry>::const_iterator lowerBound(QStringView upper) const;
     TfsCustomVariable *findUpper(QStringView upper) const;
+    // Makes the index name the first item of that name in m_items, or none.
+    void reindex(const QString &upper);
+    void rebuildIndex();
 
-    std::vector<Entry> m_items;
+    std::vector<Entry> m_items; // sorted by name; of equal names the last added first
+    // Name -> the first item of that name in m_items: a lookup without the binary search.
+    // The views point into the names the entries hold.
+    std::unordered_map<std::u16string_view, TfsCustomVariable *> m_index;
     std::vector<std::unique_ptr<TfsRTTIModule>> m_modules;
     std::vector<std::unique_ptr<TfsCustomEvent>> m_events;
     std::vector<std::unique_ptr<TfsCustomVariable>> m_owned;

@@ -796,3 +796,41 @@ TEST(Interpreter, RecompiledTextsStayFaithful)
     ASSERT_TRUE(compileScript(p, ambiguous));
     EXPECT_FALSE(compileScript(c, ambiguous, QStringLiteral("R++Ivezud")));
 }
+
+// Names are found without regard to case; of equal names the one added last is found, and
+// the one before it again once it is removed; the parent is asked after the script.
+TEST(Interpreter, NameLookupFollowsAddsAndRemovals)
+{
+    TfsScript parent;
+    TfsScript s;
+    s.Parent = &parent;
+    auto *inParent = new TfsVariable(QStringLiteral("Total"), fvtInt, QStringLiteral("Integer"));
+    parent.Add(inParent);
+    EXPECT_EQ(s.Find(QStringLiteral("TOTAL")), inParent);
+    EXPECT_EQ(s.FindLocal(QStringLiteral("total")), nullptr);
+
+    auto *first = new TfsVariable(QStringLiteral("total"), fvtInt, QStringLiteral("Integer"));
+    s.Add(first);
+    auto *second = new TfsVariable(QStringLiteral("TOTAL"), fvtInt, QStringLiteral("Integer"));
+    s.Add(second);
+    auto *other = new TfsVariable(QStringLiteral("Сумма"), fvtInt, QStringLiteral("Integer"));
+    s.Add(other);
+    EXPECT_EQ(s.Find(QStringLiteral("Total")), second);
+    EXPECT_EQ(s.Find(QStringLiteral("сУММА")), other);
+    s.Remove(second);
+    delete second;
+    EXPECT_EQ(s.Find(QStringLiteral("total")), first);
+    s.Remove(first);
+    delete first;
+    EXPECT_EQ(s.Find(QStringLiteral("total")), inParent);
+
+    // Items added by one owner go together; the others stay findable.
+    const int owner = 0;
+    s.AddedBy = &owner;
+    s.Add(new TfsVariable(QStringLiteral("Total"), fvtInt, QStringLiteral("Integer")));
+    s.AddedBy = nullptr;
+    EXPECT_NE(s.Find(QStringLiteral("total")), inParent);
+    s.ClearItems(&owner);
+    EXPECT_EQ(s.Find(QStringLiteral("total")), inParent);
+    EXPECT_EQ(s.Find(QStringLiteral("Сумма")), other);
+}
