@@ -898,12 +898,6 @@ TfsScript::~TfsScript()
     m_modules.clear();
 }
 
-std::vector<TfsScript::Entry>::const_iterator TfsScript::lowerBound(QStringView upper) const
-{
-    return std::lower_bound(m_items.begin(), m_items.end(), upper,
-                            [](const Entry &e, QStringView key) { return QStringView(e.upper).compare(key) < 0; });
-}
-
 TfsCustomVariable *TfsScript::findUpper(QStringView upper) const
 {
     const auto it = m_index.find(std::u16string_view(upper.utf16(), size_t(upper.size())));
@@ -920,9 +914,11 @@ std::u16string_view keyView(const QString &upper)
 void TfsScript::reindex(const QString &upper)
 {
     m_index.erase(keyView(upper));
-    auto it = lowerBound(upper);
-    if (it != m_items.end() && it->upper == upper)
-        m_index.emplace(keyView(it->upper), it->var);
+    for (auto it = m_items.crbegin(); it != m_items.crend(); ++it)
+        if (it->upper == upper) {
+            m_index.emplace(keyView(it->upper), it->var);
+            return;
+        }
 }
 
 void TfsScript::rebuildIndex()
@@ -930,7 +926,7 @@ void TfsScript::rebuildIndex()
     m_index.clear();
     m_index.reserve(m_items.size());
     for (const Entry &e : m_items)
-        m_index.emplace(keyView(e.upper), e.var); // the first of equal names stays
+        m_index.insert_or_assign(keyView(e.upper), e.var); // the last of equal names wins
 }
 
 namespace {
@@ -969,10 +965,9 @@ void TfsScript::Add(TfsCustomVariable *item)
     if (!item)
         return;
     item->AddedBy = AddedBy;
-    const QString &upper = item->UpperName();
-    auto it = lowerBound(upper);
-    auto added = m_items.insert(m_items.begin() + (it - m_items.cbegin()), Entry{upper, item});
-    m_index.insert_or_assign(keyView(added->upper), item);
+    m_items.push_back(Entry{item->UpperName(), item});
+    // The key stays that of the first item of the name: the index only refers to it.
+    m_index.insert_or_assign(keyView(m_items.back().upper), item);
 }
 
 void TfsScript::Remove(TfsCustomVariable *item)

@@ -482,15 +482,14 @@ private:
     void deleteItemsIf(const std::function<bool(TfsCustomVariable *)> &pred);
     void addEnumImpl(const QString &typeName, const QString &names, bool isSet);
     void registerMethod(TfsMethodHelper *helper, const QString &category, const QString &description);
-    std::vector<Entry>::const_iterator lowerBound(QStringView upper) const;
     TfsCustomVariable *findUpper(QStringView upper) const;
-    // Makes the index name the first item of that name in m_items, or none.
+    // Makes the index name the last added item of that name, or none.
     void reindex(const QString &upper);
     void rebuildIndex();
 
-    std::vector<Entry> m_items; // sorted by name; of equal names the last added first
-    // Name -> the first item of that name in m_items: a lookup without the binary search.
-    // The views point into the names the entries hold.
+    std::vector<Entry> m_items; // in the order added
+    // Name in capitals -> the last added item of that name, which is the one found. The
+    // views point into the names the entries hold.
     std::unordered_map<std::u16string_view, TfsCustomVariable *> m_index;
     std::vector<std::unique_ptr<TfsRTTIModule>> m_modules;
     std::vector<std::unique_ptr<TfsCustomEvent>> m_events;
