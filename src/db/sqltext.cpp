@@ -1,5 +1,8 @@
 #include "db/sqltext.h"
 
+#include <QHash>
+#include <mutex>
+
 namespace tw::db {
 
 namespace {
@@ -40,7 +43,7 @@ qsizetype skipQuotedOrComment(const QString &s, qsizetype i)
 
 } // namespace
 
-ParsedSql parseSqlParams(const QString &sql)
+static ParsedSql scanSqlParams(const QString &sql)
 {
     ParsedSql out;
     out.text.reserve(sql.size());
@@ -72,6 +75,25 @@ ParsedSql parseSqlParams(const QString &sql)
         out.text += c;
         ++i;
     }
+    return out;
+}
+
+ParsedSql parseSqlParams(const QString &sql)
+{
+    // A report's queries set the same texts on every run: each is scanned once. The cache
+    // is cleared when full rather than aged.
+    static std::mutex mutex;
+    static QHash<QString, ParsedSql> cache;
+    {
+        std::lock_guard lock(mutex);
+        if (const auto it = cache.constFind(sql); it != cache.constEnd())
+            return *it;
+    }
+    ParsedSql out = scanSqlParams(sql);
+    std::lock_guard lock(mutex);
+    if (cache.size() >= 256)
+        cache.clear();
+    cache.insert(sql, out);
     return out;
 }
 
