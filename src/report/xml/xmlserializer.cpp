@@ -177,6 +177,7 @@ QString TfrxXMLSerializer::ObjToXML(Object *obj, const QString &prefix, Object *
     QString out;
     if (!obj || !obj->classInfo())
         return out;
+    out.reserve(256); // grown once or twice, not by every attribute
     auto *comp = (obj ? obj->asComponent() : nullptr);
     WritingMark mark(comp);
     if (comp && !ancestor && OnGetAncestor)
