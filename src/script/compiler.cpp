@@ -16,7 +16,11 @@ QString quoted(const QString &name) { return QLatin1Char('\'') + name + QLatin1C
 
 QString textOf(const TfsXMLItem *item) { return item->Prop(QStringLiteral("text")); }
 QString posOf(const TfsXMLItem *item) { return item->Prop(QStringLiteral("pos")); }
-bool named(const TfsXMLItem *item, const char *name) { return item->Name().compare(QLatin1String(name), Qt::CaseInsensitive) == 0; }
+bool named(const TfsXMLItem *item, const char *name)
+{
+    const QLatin1String what(name);
+    return item->Name().size() == what.size() && item->Name().compare(what, Qt::CaseInsensitive) == 0;
+}
 
 // The first child of that name, or nullptr (FindItem would add one).
 TfsXMLItem *child(const TfsXMLItem *item, const char *name)

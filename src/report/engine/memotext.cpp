@@ -14,7 +14,9 @@ namespace {
 
 bool matchAt(const QString &text, qsizetype pos, const QString &what)
 {
-    return !what.isEmpty() && QStringView(text).mid(pos).startsWith(what);
+    // The first character settles nearly every position of a scan.
+    return !what.isEmpty() && pos >= 0 && pos < text.size() && text[pos] == what[0]
+        && QStringView(text).mid(pos).startsWith(what);
 }
 
 // Font character sets that stand for a single-byte code page.

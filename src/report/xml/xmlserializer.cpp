@@ -141,6 +141,15 @@ void TfrxXMLSerializer::SetFormatSettings(const FormatSettings &fs)
     m_haveFormat = true;
 }
 
+namespace {
+
+bool isNamed(const QString &name, QLatin1String what)
+{
+    return name.size() == what.size() && name.compare(what, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
 QString TfrxXMLSerializer::floatText(double v) const
 {
     const FormatSettings &fs = m_haveFormat ? m_format : FormatSettings::current();
@@ -464,11 +473,11 @@ void TfrxXMLSerializer::applyAttribute(Object *obj, const QString &name, const Q
             return;
         }
     }
-    if (comp && comp->hasMemoText() && rest.compare(QLatin1String("Text"), Qt::CaseInsensitive) == 0) {
+    if (comp && comp->hasMemoText() && isNamed(rest, QLatin1String("Text"))) {
         comp->setMemoText(DecodeXMLValue(m_oldFormat ? reReadUtf8(raw) : raw));
         return;
     }
-    if (rest.compare(QLatin1String("PropData"), Qt::CaseInsensitive) == 0) {
+    if (isNamed(rest, QLatin1String("PropData"))) {
         readPropData(cur, raw);
         return;
     }
@@ -849,11 +858,6 @@ void TfrxXMLSerializer::ReadRootComponent(Component *root, TfrxXMLItem *item)
 // Copying
 
 namespace {
-
-bool isNamed(const QString &name, QLatin1String what)
-{
-    return name.size() == what.size() && name.compare(what, Qt::CaseInsensitive) == 0;
-}
 
 // An attribute name the reader treats apart from the property of that name.
 bool readApart(const QString &name, const Component *target)
