@@ -170,30 +170,35 @@ QString documentStartTag(const QString &prefix, const QString &attributes)
 QString preparedReportPiece(const QByteArray &fileBytes)
 {
     // One pass over the text: the first line loses what ends at its first '>', and every
-    // line, the last one too, ends in CR LF whatever break it had.
+    // line, the last one too, ends in CR LF whatever break it had. The breaks are found
+    // with the string search, which looks at many characters at a time.
     const QString text = QString::fromUtf8(fileBytes);
-    const char16_t *t = reinterpret_cast<const char16_t *>(text.constData());
+    const QStringView view(text);
     const qsizetype n = text.size();
-    auto isBreak = [](char16_t c) { return c <= u'\r' && (c == u'\r' || c == u'\n'); };
-    qsizetype firstEnd = 0;
-    while (firstEnd < n && !isBreak(t[firstEnd]))
-        ++firstEnd;
+    auto next = [&](char16_t c, qsizetype from) {
+        const qsizetype at = view.indexOf(QChar(c), from);
+        return at < 0 ? n : at;
+    };
+    qsizetype cr = next(u'\r', 0), lf = next(u'\n', 0);
+    const qsizetype firstEnd = qMin(cr, lf);
     QString out;
     out.reserve(n + n / 32 + 2);
-    qsizetype start = QStringView(t, firstEnd).indexOf(u'>') + 1;
-    for (qsizetype i = start; i < n; ++i) {
-        const char16_t c = t[i];
-        if (!isBreak(c))
-            continue;
-        out.append(QStringView(t + start, i - start));
+    qsizetype start = view.left(firstEnd).indexOf(u'>') + 1;
+    for (;;) {
+        const qsizetype at = qMin(cr, lf);
+        if (at >= n)
+            break;
+        out.append(view.mid(start, at - start));
         out.append(QLatin1String("\r\n"));
-        if (c == u'\r' && i + 1 < n && t[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
+        start = at == cr && lf == cr + 1 ? lf + 1 : at + 1;
+        if (cr < start)
+            cr = next(u'\r', start);
+        if (lf < start)
+            lf = next(u'\n', start);
     }
     // The rest, or a first line that was all declaration.
     if (start < n || (n > 0 && firstEnd == n)) {
-        out.append(QStringView(t + start, n - start));
+        out.append(view.mid(start));
         out.append(QLatin1String("\r\n"));
     }
     return out;

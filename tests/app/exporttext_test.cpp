@@ -1,7 +1,11 @@
 #include "app/exportwork.h"
+#include "base/linelist.h"
 #include "app/startupvalues.h"
 
 #include <gtest/gtest.h>
+
+#include <iterator>
+#include <random>
 
 using namespace tw;
 using namespace tw::app;
@@ -93,6 +97,29 @@ TEST(ExportText, PreparedReportLosesOnlyItsDeclaration)
     };
     for (const auto &c : cases)
         EXPECT_EQ(preparedReportPiece(QByteArray(c.file)), QString::fromUtf8(c.piece)) << c.file;
+}
+
+// Against the plain way of doing it: split into lines, cut the first one, join with CR LF.
+TEST(ExportText, PreparedReportPieceMatchesTheLineByLineForm)
+{
+    auto lineByLine = [](const QByteArray &bytes) {
+        LineList lines;
+        lines.setText(QString::fromUtf8(bytes));
+        if (lines.count() > 0) {
+            QString &first = lines.lines()[0];
+            first = first.mid(first.indexOf(QLatin1Char('>')) + 1);
+        }
+        return lines.text();
+    };
+    const QByteArray alphabet[] = {"a", ">", "\r", "\n", "\r\n", "Ж", "<?xml?>"};
+    std::mt19937 random(11);
+    for (int k = 0; k < 3000; ++k) {
+        QByteArray bytes;
+        const int parts = int(random() % 12);
+        for (int i = 0; i < parts; ++i)
+            bytes += alphabet[random() % std::size(alphabet)];
+        ASSERT_EQ(preparedReportPiece(bytes), lineByLine(bytes)) << bytes.toStdString();
+    }
 }
 
 TEST(ExportText, TemporaryTableScriptLines)
