@@ -900,33 +900,25 @@ TfsScript::~TfsScript()
 
 TfsCustomVariable *TfsScript::findUpper(QStringView upper) const
 {
-    const auto it = m_index.find(std::u16string_view(upper.utf16(), size_t(upper.size())));
-    return it == m_index.end() ? nullptr : it->second;
+    const auto it = m_index.find(upper);
+    return it == m_index.end() ? nullptr : it->second.var;
 }
-
-namespace {
-std::u16string_view keyView(const QString &upper)
-{
-    return std::u16string_view(reinterpret_cast<const char16_t *>(upper.constData()), size_t(upper.size()));
-}
-} // namespace
 
 void TfsScript::reindex(const QString &upper)
 {
-    m_index.erase(keyView(upper));
+    const auto slot = m_index.find(QStringView(upper));
+    if (slot == m_index.end())
+        return;
+    if (slot->second.count <= 0) {
+        m_index.erase(slot);
+        return;
+    }
     for (auto it = m_items.crbegin(); it != m_items.crend(); ++it)
         if (it->upper == upper) {
-            m_index.emplace(keyView(it->upper), it->var);
+            slot->second.var = it->var;
             return;
         }
-}
-
-void TfsScript::rebuildIndex()
-{
-    m_index.clear();
-    m_index.reserve(m_items.size());
-    for (const Entry &e : m_items)
-        m_index.insert_or_assign(keyView(e.upper), e.var); // the last of equal names wins
+    m_index.erase(slot); // counted wrong: nothing of the name is left
 }
 
 namespace {
@@ -966,8 +958,9 @@ void TfsScript::Add(TfsCustomVariable *item)
         return;
     item->AddedBy = AddedBy;
     m_items.push_back(Entry{item->UpperName(), item});
-    // The key stays that of the first item of the name: the index only refers to it.
-    m_index.insert_or_assign(keyView(m_items.back().upper), item);
+    Slot &slot = m_index[m_items.back().upper];
+    slot.var = item;
+    ++slot.count;
 }
 
 void TfsScript::Remove(TfsCustomVariable *item)
@@ -976,7 +969,11 @@ void TfsScript::Remove(TfsCustomVariable *item)
         if (it->var == item) {
             const QString upper = it->upper;
             m_items.erase(it);
-            reindex(upper);
+            if (const auto slot = m_index.find(QStringView(upper)); slot != m_index.end()) {
+                --slot->second.count;
+                if (slot->second.count <= 0 || slot->second.var == item)
+                    reindex(upper);
+            }
             return;
         }
 }
@@ -1015,14 +1012,22 @@ void TfsScript::deleteItemsIf(const std::function<bool(TfsCustomVariable *)> &pr
     std::vector<TfsCustomVariable *> doomed;
     std::vector<Entry> kept;
     kept.reserve(m_items.size());
+    QStringList lost; // names whose found item goes
     for (auto &e : m_items) {
-        if (pred(e.var))
-            doomed.push_back(e.var);
-        else
+        if (!pred(e.var)) {
             kept.push_back(e);
+            continue;
+        }
+        doomed.push_back(e.var);
+        if (const auto slot = m_index.find(QStringView(e.upper)); slot != m_index.end()) {
+            --slot->second.count;
+            if (slot->second.count <= 0 || slot->second.var == e.var)
+                lost.append(e.upper);
+        }
     }
     m_items.swap(kept);
-    rebuildIndex();
+    for (const QString &name : lost)
+        reindex(name);
     for (TfsCustomVariable *v : doomed)
         delete v;
 }

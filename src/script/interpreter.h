@@ -13,7 +13,6 @@
 
 #include <functional>
 #include <memory>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -483,14 +482,25 @@ private:
     void addEnumImpl(const QString &typeName, const QString &names, bool isSet);
     void registerMethod(TfsMethodHelper *helper, const QString &category, const QString &description);
     TfsCustomVariable *findUpper(QStringView upper) const;
-    // Makes the index name the last added item of that name, or none.
+    // After items of that name were taken out: the last added one left, or none.
     void reindex(const QString &upper);
-    void rebuildIndex();
 
     std::vector<Entry> m_items; // in the order added
-    // Name in capitals -> the last added item of that name, which is the one found. The
-    // views point into the names the entries hold.
-    std::unordered_map<std::u16string_view, TfsCustomVariable *> m_index;
+    // Name in capitals -> the last added item of that name (the one found) and how many
+    // items have the name.
+    struct Slot {
+        TfsCustomVariable *var = nullptr;
+        int count = 0;
+    };
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(QStringView s) const noexcept { return qHash(s); }
+    };
+    struct NameEqual {
+        using is_transparent = void;
+        bool operator()(QStringView a, QStringView b) const noexcept { return a == b; }
+    };
+    std::unordered_map<QString, Slot, NameHash, NameEqual> m_index;
     std::vector<std::unique_ptr<TfsRTTIModule>> m_modules;
     std::vector<std::unique_ptr<TfsCustomEvent>> m_events;
     std::vector<std::unique_ptr<TfsCustomVariable>> m_owned;

@@ -833,4 +833,18 @@ TEST(Interpreter, NameLookupFollowsAddsAndRemovals)
     s.ClearItems(&owner);
     EXPECT_EQ(s.Find(QStringLiteral("total")), inParent);
     EXPECT_EQ(s.Find(QStringLiteral("Сумма")), other);
+
+    // An owner's item that hid one of the same name: the hidden one is found again.
+    auto *kept = new TfsVariable(QStringLiteral("Total"), fvtInt, QStringLiteral("Integer"));
+    s.Add(kept);
+    s.AddedBy = &owner;
+    s.Add(new TfsVariable(QStringLiteral("TOTAL"), fvtInt, QStringLiteral("Integer")));
+    s.Add(new TfsVariable(QStringLiteral("total"), fvtInt, QStringLiteral("Integer")));
+    s.AddedBy = nullptr;
+    EXPECT_NE(s.Find(QStringLiteral("Total")), kept);
+    s.ClearItems(&owner);
+    EXPECT_EQ(s.Find(QStringLiteral("Total")), kept);
+    s.Remove(kept);
+    delete kept;
+    EXPECT_EQ(s.Find(QStringLiteral("Total")), inParent);
 }
