@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -494,7 +495,10 @@ private:
     };
     struct NameHash {
         using is_transparent = void;
-        size_t operator()(QStringView s) const noexcept { return qHash(s); }
+        size_t operator()(QStringView s) const noexcept
+        {
+            return std::hash<std::u16string_view>{}(std::u16string_view(s.utf16(), size_t(s.size())));
+        }
     };
     struct NameEqual {
         using is_transparent = void;
