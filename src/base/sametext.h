@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <QVarLengthArray>
 
 namespace tw {
 
@@ -10,6 +11,16 @@ namespace tw {
 inline bool sameText(QStringView a, QStringView b)
 {
     return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+inline bool sameText(QStringView a, QLatin1String b)
+{
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+inline char16_t asciiUpper(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? char16_t(c - (u'a' - u'A')) : c;
 }
 
 // QString::toUpper, without its per-character table walk for the plain ASCII names that
@@ -31,9 +42,37 @@ inline QString upperText(const QString &s)
     QString out = s;
     char16_t *q = reinterpret_cast<char16_t *>(out.data());
     for (qsizetype i = firstLower; i < n; ++i)
-        if (q[i] >= u'a' && q[i] <= u'z')
-            q[i] = char16_t(q[i] - (u'a' - u'A'));
+        q[i] = asciiUpper(q[i]);
     return out;
 }
+
+// upperText as a view, without a new string for plain ASCII names: for lookups by a key
+// in capitals. The view lives as long as the key.
+class UpperTextKey {
+public:
+    explicit UpperTextKey(const QString &s)
+    {
+        const qsizetype n = s.size();
+        const char16_t *p = reinterpret_cast<const char16_t *>(s.constData());
+        for (qsizetype i = 0; i < n; ++i)
+            if (p[i] >= 0x80) {
+                m_text = upperText(s);
+                m_view = m_text;
+                return;
+            }
+        m_buffer.resize(n);
+        for (qsizetype i = 0; i < n; ++i)
+            m_buffer[i] = asciiUpper(p[i]);
+        m_view = QStringView(m_buffer.constData(), n);
+    }
+    UpperTextKey(const UpperTextKey &) = delete;
+    UpperTextKey &operator=(const UpperTextKey &) = delete;
+    QStringView view() const { return m_view; }
+
+private:
+    QVarLengthArray<char16_t, 64> m_buffer;
+    QString m_text;
+    QStringView m_view;
+};
 
 } // namespace tw

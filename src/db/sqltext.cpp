@@ -1,7 +1,6 @@
 #include "db/sqltext.h"
 
-#include <QHash>
-#include <mutex>
+#include "base/textcache.h"
 
 namespace tw::db {
 
@@ -80,20 +79,13 @@ static ParsedSql scanSqlParams(const QString &sql)
 
 ParsedSql parseSqlParams(const QString &sql)
 {
-    // A report's queries set the same texts on every run: each is scanned once. The cache
-    // is cleared when full rather than aged.
-    static std::mutex mutex;
-    static QHash<QString, ParsedSql> cache;
-    {
-        std::lock_guard lock(mutex);
-        if (const auto it = cache.constFind(sql); it != cache.constEnd())
-            return *it;
-    }
-    ParsedSql out = scanSqlParams(sql);
-    std::lock_guard lock(mutex);
-    if (cache.size() >= 256)
-        cache.clear();
-    cache.insert(sql, out);
+    // A report's queries set the same texts on every run: each is scanned once.
+    static TextCache<ParsedSql> scanned(256);
+    ParsedSql out;
+    if (scanned.find(sql, out))
+        return out;
+    out = scanSqlParams(sql);
+    scanned.insert(sql, out);
     return out;
 }
 

@@ -1,5 +1,6 @@
 // The build pass: turns the intermediate program into runtime objects.
 
+#include "base/sametext.h"
 #include "script/expression.h"
 #include "script/interpreter.h"
 #include "script/messages.h"
@@ -16,11 +17,7 @@ QString quoted(const QString &name) { return QLatin1Char('\'') + name + QLatin1C
 
 QString textOf(const TfsXMLItem *item) { return item->Prop(QStringLiteral("text")); }
 QString posOf(const TfsXMLItem *item) { return item->Prop(QStringLiteral("pos")); }
-bool named(const TfsXMLItem *item, const char *name)
-{
-    const QLatin1String what(name);
-    return item->Name().size() == what.size() && item->Name().compare(what, Qt::CaseInsensitive) == 0;
-}
+bool named(const TfsXMLItem *item, const char *name) { return sameText(item->Name(), QLatin1String(name)); }
 
 // The first child of that name, or nullptr (FindItem would add one).
 TfsXMLItem *child(const TfsXMLItem *item, const char *name)

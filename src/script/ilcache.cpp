@@ -1,10 +1,9 @@
 #include "script/ilcache.h"
 
+#include "base/textcache.h"
 #include "script/grammarwalker.h"
 
-#include <QHash>
 #include <memory>
-#include <mutex>
 
 namespace tw::ilcache {
 
@@ -16,11 +15,8 @@ struct Entry {
     std::shared_ptr<const TfsXMLItem> program;
 };
 
-// Enough for every script of a run's templates; cleared when full rather than aged.
-constexpr int kMaxEntries = 256;
-
-std::mutex g_mutex;
-QHash<QString, Entry> g_entries;
+// Enough for every script of a run's templates.
+TextCache<Entry> g_entries(256);
 
 QString keyOf(const QString &language, bool extendedCharset, const QString &text)
 {
@@ -43,13 +39,8 @@ std::shared_ptr<const TfsXMLItem> reuse(TfsILParser &parser, const QString &lang
                                         const QString &text)
 {
     Entry entry;
-    {
-        std::lock_guard lock(g_mutex);
-        const auto it = g_entries.constFind(keyOf(language, extendedCharset, text));
-        if (it == g_entries.constEnd())
-            return nullptr;
-        entry = *it;
-    }
+    if (!g_entries.find(keyOf(language, extendedCharset, text), entry))
+        return nullptr;
     if (parser.LangName() != entry.language)
         parser.SelectLanguage(entry.language);
     parser.Parser()->SetText(entry.parsedText);
@@ -63,16 +54,11 @@ void keep(TfsILParser &parser, const QString &language, bool extendedCharset, co
         return;
     auto copy = std::make_shared<TfsXMLItem>();
     copy->Assign(root);
-    Entry entry{parser.LangName(), parser.Parser()->Text(), std::move(copy)};
-    std::lock_guard lock(g_mutex);
-    if (g_entries.size() >= kMaxEntries)
-        g_entries.clear();
-    g_entries.insert(keyOf(language, extendedCharset, text), std::move(entry));
+    g_entries.insert(keyOf(language, extendedCharset, text), Entry{parser.LangName(), parser.Parser()->Text(), std::move(copy)});
 }
 
 void clear()
 {
-    std::lock_guard lock(g_mutex);
     g_entries.clear();
 }
 

@@ -1,6 +1,7 @@
 #include "script/interpreter.h"
 
 #include "base/sametext.h"
+#include "base/textcache.h"
 #include "script/ilcache.h"
 
 #include "script/expression.h"
@@ -9,11 +10,9 @@
 
 #include <QBuffer>
 #include <QSet>
-#include <QVarLengthArray>
 
 #include <algorithm>
 #include <chrono>
-#include <mutex>
 
 namespace tw {
 
@@ -171,21 +170,14 @@ Declaration parseDeclaration(const QString &syntax, const TfsScript *script)
 // default names a script constant is read each time, as the constant may differ.
 Declaration cachedDeclaration(const QString &syntax, const TfsScript *script)
 {
-    static std::mutex mutex;
-    static QHash<QString, Declaration> cache[2]; // without, with the extended charset
-    const int charset = script && script->ExtendedCharset ? 1 : 0;
-    {
-        std::lock_guard lock(mutex);
-        if (const auto it = cache[charset].constFind(syntax); it != cache[charset].constEnd())
-            return *it;
-    }
-    Declaration d = parseDeclaration(syntax, script);
-    if (!d.usesScript) {
-        std::lock_guard lock(mutex);
-        if (cache[charset].size() >= 1024)
-            cache[charset].clear();
-        cache[charset].insert(syntax, d);
-    }
+    static TextCache<Declaration> read[2]{TextCache<Declaration>(1024), TextCache<Declaration>(1024)}; // without, with the extended charset
+    TextCache<Declaration> &cache = read[script && script->ExtendedCharset ? 1 : 0];
+    Declaration d;
+    if (cache.find(syntax, d))
+        return d;
+    d = parseDeclaration(syntax, script);
+    if (!d.usesScript)
+        cache.insert(syntax, d);
     return d;
 }
 
@@ -921,37 +913,6 @@ void TfsScript::reindex(const QString &upper)
     m_index.erase(slot); // counted wrong: nothing of the name is left
 }
 
-namespace {
-
-// A name in capitals as the items are keyed, without a new string for the plain ASCII
-// names that nearly every lookup asks for.
-class UpperKey {
-public:
-    explicit UpperKey(const QString &name)
-    {
-        const qsizetype n = name.size();
-        const char16_t *p = reinterpret_cast<const char16_t *>(name.constData());
-        for (qsizetype i = 0; i < n; ++i)
-            if (p[i] >= 0x80) {
-                m_text = upperText(name);
-                m_view = m_text;
-                return;
-            }
-        m_buffer.resize(n);
-        for (qsizetype i = 0; i < n; ++i)
-            m_buffer[i] = p[i] >= u'a' && p[i] <= u'z' ? char16_t(p[i] - (u'a' - u'A')) : p[i];
-        m_view = QStringView(m_buffer.constData(), n);
-    }
-    QStringView view() const { return m_view; }
-
-private:
-    QVarLengthArray<char16_t, 64> m_buffer;
-    QString m_text;
-    QStringView m_view;
-};
-
-} // namespace
-
 void TfsScript::Add(TfsCustomVariable *item)
 {
     if (!item)
@@ -980,12 +941,12 @@ void TfsScript::Remove(TfsCustomVariable *item)
 
 TfsCustomVariable *TfsScript::FindLocal(const QString &name) const
 {
-    return findUpper(UpperKey(name).view());
+    return findUpper(UpperTextKey(name).view());
 }
 
 TfsCustomVariable *TfsScript::Find(const QString &name) const
 {
-    const UpperKey key(name);
+    const UpperTextKey key(name);
     for (const TfsScript *s = this; s; s = s->Parent)
         if (TfsCustomVariable *v = s->findUpper(key.view()))
             return v;

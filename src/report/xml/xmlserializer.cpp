@@ -3,6 +3,7 @@
 #include "base/codepage.h"
 #include "base/fastcast.h"
 #include "base/numberformat.h"
+#include "base/sametext.h"
 #include "report/xml/resources.h"
 #include "report/xml/xmldocument.h"
 
@@ -140,15 +141,6 @@ void TfrxXMLSerializer::SetFormatSettings(const FormatSettings &fs)
     m_format = fs;
     m_haveFormat = true;
 }
-
-namespace {
-
-bool isNamed(const QString &name, QLatin1String what)
-{
-    return name.size() == what.size() && name.compare(what, Qt::CaseInsensitive) == 0;
-}
-
-} // namespace
 
 QString TfrxXMLSerializer::floatText(double v) const
 {
@@ -473,11 +465,11 @@ void TfrxXMLSerializer::applyAttribute(Object *obj, const QString &name, const Q
             return;
         }
     }
-    if (comp && comp->hasMemoText() && isNamed(rest, QLatin1String("Text"))) {
+    if (comp && comp->hasMemoText() && sameText(rest, QLatin1String("Text"))) {
         comp->setMemoText(DecodeXMLValue(m_oldFormat ? reReadUtf8(raw) : raw));
         return;
     }
-    if (isNamed(rest, QLatin1String("PropData"))) {
+    if (sameText(rest, QLatin1String("PropData"))) {
         readPropData(cur, raw);
         return;
     }
@@ -862,9 +854,9 @@ namespace {
 // An attribute name the reader treats apart from the property of that name.
 bool readApart(const QString &name, const Component *target)
 {
-    return name.size() == 1 || isNamed(name, QLatin1String("PropData"))
-           || (target && target->hasMemoText() && isNamed(name, QLatin1String("Text")))
-           || (target && target->isReport() && isNamed(name, QLatin1String("Name")));
+    return name.size() == 1 || sameText(name, QLatin1String("PropData"))
+           || (target && target->hasMemoText() && sameText(name, QLatin1String("Text")))
+           || (target && target->isReport() && sameText(name, QLatin1String("Name")));
 }
 
 // Only texts with entities can change on their way through an attribute.
@@ -991,7 +983,7 @@ void TfrxXMLSerializer::copyObject(Object *target, Object *source)
     auto *comp = source->asComponent();
     WritingMark mark(comp);
     for (const PropInfo *p : source->classInfo()->properties()) {
-        if (comp && isNamed(p->name, QLatin1String("Name")))
+        if (comp && sameText(p->name, QLatin1String("Name")))
             continue;
         if (p->isStored(source))
             copyProperty(target, source, p);
