@@ -337,6 +337,29 @@ TEST_P(BackendTest, RepeatedTextsRunAgainWithTheirOwnValues)
     EXPECT_EQ(c.field(0).asString(), "after");
 }
 
+// A kept statement whose run fails is not kept: once the table is back, the text is
+// prepared anew and runs.
+TEST_P(BackendTest, AFailedRunDropsTheKeptStatement)
+{
+    makeTable();
+    Query q(&m_conn);
+    q.setSql(QStringLiteral("select name from people where id = :id"));
+    q.params()[0].dataType = ftInteger;
+    q.params()[0].value = Variant(1);
+    q.open();
+    EXPECT_EQ(q.field(0).asString(), "Иванов");
+    q.close();
+
+    run(QStringLiteral("drop table people"));
+    EXPECT_THROW(q.open(), Error);
+    EXPECT_FALSE(q.isActive());
+
+    run(QStringLiteral("create temporary table people (id integer, name varchar(20));\n"
+                       "insert into people values (1, 'back');"));
+    q.open();
+    EXPECT_EQ(q.field(0).asString(), "back");
+}
+
 TEST_P(BackendTest, BlobContent)
 {
     if (isPostgres())

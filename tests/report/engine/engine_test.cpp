@@ -200,8 +200,15 @@ TEST_F(Engine, AnEventThatRaisesStopsTheRunWithTheErrorList)
 TEST_F(Engine, ScriptChangesDoNotOutliveTheRun)
 {
     RowTable *cust = host.table(QStringLiteral("CUST"), {QStringLiteral("hide")});
-    for (const bool keep : {false, true}) {
-        SCOPED_TRACE(keep ? "state kept between runs" : "state saved by each run");
+    const QTemporaryDir cacheDir;
+    ASSERT_TRUE(cacheDir.isValid());
+    const struct {
+        bool keep;
+        bool fileCache; // the saved state in a temporary file, read from it each time
+    } modes[] = {{false, false}, {true, false}, {true, true}};
+    for (const auto &mode : modes) {
+        const bool keep = mode.keep;
+        SCOPED_TRACE(!keep ? "state saved by each run" : mode.fileCache ? "state kept in a file" : "state kept");
         cust->Rows = {{Variant(1)}};
         host.load(report({QStringLiteral("CUST")},
                          band("TfrxReportTitle", "ReportTitle1", 0, "OnBeforePrint=\"ReportTitle1OnBeforePrint\"",
@@ -214,6 +221,8 @@ TEST_F(Engine, ScriptChangesDoNotOutliveTheRun)
                                 "begin\n"
                                 "end.")));
         host.report->SetKeepStateBetweenRuns(keep);
+        host.report->EngineOptions()->UseFileCache = mode.fileCache;
+        host.report->EngineOptions()->TempDir = cacheDir.path();
         const int designSize = host.report->FindObject(QStringLiteral("Memo1"))->Font()->Size();
         ASSERT_NE(designSize, 20);
         ASSERT_EQ(host.prepare(), QString());
@@ -246,6 +255,9 @@ TEST_F(Engine, ScriptChangesDoNotOutliveTheRun)
         EXPECT_EQ(host.output(), QStringList({"1: ReportTitle1 other 3"}));
         EXPECT_EQ(host.report->FindObject(QStringLiteral("Memo2")), nullptr);
     }
+    // The last report keeps its state in a file till it is loaded again or freed.
+    host.report->SetKeepStateBetweenRuns(false);
+    EXPECT_TRUE(QDir(cacheDir.path()).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(Engine, BandsThatDoNotFitStartANewPageWithHeaderAndFooter)
