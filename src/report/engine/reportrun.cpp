@@ -12,6 +12,7 @@
 #include "report/model/report.h"
 #include "report/xml/resources.h"
 #include "report/xml/xmldocument.h"
+#include "report/xml/xmlserializer.h"
 #include "script/interpreter.h"
 
 #include <QBuffer>
@@ -63,7 +64,7 @@ public:
         m_report->Reloading = true;
         try {
             if (TfrxXMLDocument *doc = document()) {
-                m_report->LoadFromDocument(*doc);
+                m_report->LoadFromDocument(*doc, &m_plans);
             } else {
                 m_stream->seek(0);
                 m_report->LoadFromStream(m_stream.get());
@@ -103,6 +104,7 @@ private:
     std::unique_ptr<QIODevice> m_stream; // a temporary file is deleted with it
     bool m_inFile = false;
     std::unique_ptr<TfrxXMLDocument> m_doc;
+    TfrxReadPlans m_plans; // of m_doc
     QString m_password;
 };
 

@@ -804,15 +804,15 @@ void TfrxReport::ensureDataPage()
 
 void TfrxReport::LoadFromStream(QIODevice *stream)
 {
-    load(stream, nullptr);
+    load(stream, nullptr, nullptr);
 }
 
-void TfrxReport::LoadFromDocument(TfrxXMLDocument &doc)
+void TfrxReport::LoadFromDocument(TfrxXMLDocument &doc, TfrxReadPlans *plans)
 {
-    load(nullptr, &doc);
+    load(nullptr, &doc, plans);
 }
 
-void TfrxReport::load(QIODevice *stream, TfrxXMLDocument *doc)
+void TfrxReport::load(QIODevice *stream, TfrxXMLDocument *doc, TfrxReadPlans *plans)
 {
     if (!Reloading)
         m_keptState.reset();
@@ -832,6 +832,7 @@ void TfrxReport::load(QIODevice *stream, TfrxXMLDocument *doc)
             lock.lock();
         TfrxXMLSerializer s(stream);
         s.SetOwner(this);
+        s.SetReadPlans(plans);
         Restore<TfrxXMLSerializer *> active(m_xmlSerializer, &s);
         try {
             Clear();

@@ -226,6 +226,7 @@ void frxShowErrorBox(const QString &text);
 // The root of a template: pages, options, datasets, variables, styles and the script.
 class TfrxSavedRunState;
 class TfrxXMLDocument;
+class TfrxReadPlans;
 
 class TfrxReport : public TfrxComponent {
     TW_OBJECT(TfrxReport)
@@ -305,7 +306,9 @@ class TfrxReport : public TfrxComponent {
     bool LoadFromFile(const QString &fileName, bool exceptionIfNotFound = false);
     void LoadFromStream(QIODevice *stream) override;
     // The same load from a template already read into a document, which it leaves as it is.
-    void LoadFromDocument(TfrxXMLDocument &doc);
+    // Reading the same document again and again: with plans, its attribute strings are
+    // parsed once.
+    void LoadFromDocument(TfrxXMLDocument &doc, TfrxReadPlans *plans = nullptr);
     void SaveToFile(const QString &fileName);
     void SaveToStream(QIODevice *stream, bool saveChildren = true, bool saveDefaultValues = false,
                       bool useGetAncestor = false) override;
@@ -363,7 +366,7 @@ class TfrxReport : public TfrxComponent {
 
 private:
     bool checkPassword();
-    void load(QIODevice *stream, TfrxXMLDocument *doc);
+    void load(QIODevice *stream, TfrxXMLDocument *doc, TfrxReadPlans *plans);
     void ensureDataPage();
     void fillSysVariables();
 

@@ -8,6 +8,7 @@
 #include "report/xml/xmldocument.h"
 
 #include <QIODevice>
+#include <QVarLengthArray>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -385,10 +386,12 @@ void TfrxXMLSerializer::WriteComponent(Component *c)
 // ---------------------------------------------------------------------------------------
 // Reading
 
-void TfrxXMLSerializer::XMLToObj(const QString &text, Object *obj)
+namespace {
+
+// Calls f(name, raw) for each name="value" pair of an attribute string.
+template <class F>
+void forEachAttribute(const QString &text, F &&f)
 {
-    if (!obj)
-        return;
     const qsizetype n = text.size();
     qsizetype i = 0;
     for (;;) {
@@ -410,18 +413,72 @@ void TfrxXMLSerializer::XMLToObj(const QString &text, Object *obj)
             q2 = n;
         const QString raw = text.mid(q1 + 1, q2 - q1 - 1);
         i = q2 + 1;
-        applyCaught(obj, name, raw);
+        f(name, raw);
     }
 }
 
-void TfrxXMLSerializer::applyCaught(Object *obj, const QString &name, const QString &raw)
-{
-    collectErrors([&] { applyAttribute(obj, name, raw); });
-}
+} // namespace
 
-void TfrxXMLSerializer::applyAttribute(Object *obj, const QString &name, const QString &raw)
+// What reading one attribute into an object does: the object reached (through nested
+// properties), the action and the value read from the text. The value is read when the
+// step is made, unless that raises: then it is read (and raises) each time it is applied.
+struct TfrxXMLSerializer::AttributeStep {
+    enum class Action { None, Ordinal, Value, MemoText, Reference, Data };
+    enum class Reading { Integer, Int64, Enumeration, Float, Text, MemoText, Hex };
+    Action action = Action::None;
+    Reading reading = Reading::Text;
+    QVarLengthArray<const PropInfo *, 2> path;     // nested objects walked first
+    QVarLengthArray<const ClassInfo *, 3> classes; // the class met at each object
+    const PropInfo *prop = nullptr;
+    QString raw;
+    bool read = false;
+    qint64 ordinal = 0;
+    Variant value;
+    QString text;
+    QByteArray data;
+
+    void readValue(bool oldFormat)
+    {
+        switch (reading) {
+        case Reading::Integer: ordinal = toInteger(raw); break;
+        case Reading::Int64: ordinal = toInteger(raw, true); break;
+        case Reading::Enumeration: {
+            qint64 v = 0;
+            if (!TryParseXMLInteger(raw, v))
+                v = prop->enumInfo ? prop->enumInfo->valueOf(raw) : -1;
+            if (v < 0 || (prop->enumInfo && v >= prop->enumInfo->names.size()))
+                throw EConvertError(frxResources().Get(QStringLiteral("prInvProp"))
+                                    + QStringLiteral(": %1=\"%2\"").arg(prop->name, raw));
+            ordinal = v;
+            break;
+        }
+        case Reading::Float: value = Variant(toFloat(raw)); break;
+        case Reading::Text: value = Variant(DecodeXMLValue(raw)); break;
+        case Reading::MemoText: text = DecodeXMLValue(oldFormat ? reReadUtf8(raw) : raw); break;
+        case Reading::Hex:
+            if (!HexToBytes(raw, data))
+                action = Action::None; // bad hex reads nothing
+            break;
+        }
+        read = true;
+    }
+};
+
+TfrxXMLSerializer::AttributeStep TfrxXMLSerializer::resolveAttribute(Object *obj, const QString &name,
+                                                                     const QString &raw)
 {
+    using Action = AttributeStep::Action;
+    using Reading = AttributeStep::Reading;
+    AttributeStep st;
+    st.raw = raw;
+    const auto make = [&](Action action, Reading reading, const PropInfo *p) {
+        st.action = action;
+        st.reading = reading;
+        st.prop = p;
+        return std::move(st);
+    };
     Object *cur = obj;
+    st.classes.append(classOf(cur));
     QString rest = name;
     for (;;) {
         const qsizetype dot = rest.indexOf(QLatin1Char('.'));
@@ -435,16 +492,15 @@ void TfrxXMLSerializer::applyAttribute(Object *obj, const QString &name, const Q
             Object *nested = p->object(cur);
             if (!nested)
                 break;
+            st.path.append(p);
             cur = nested;
+            st.classes.append(classOf(cur));
             rest = rest.mid(dot + 1);
             continue;
         }
         if ((p->kind == PropKind::StringList || p->kind == PropKind::WideStringList)
-            && QStringView(rest).mid(dot + 1).compare(QLatin1String("Text"), Qt::CaseInsensitive) == 0) {
-            if (p->hasSetter())
-                p->set(cur, Variant(DecodeXMLValue(raw)));
-            return;
-        }
+            && QStringView(rest).mid(dot + 1).compare(QLatin1String("Text"), Qt::CaseInsensitive) == 0)
+            return make(p->hasSetter() ? Action::Value : Action::None, Reading::Text, p);
         break;
     }
 
@@ -455,59 +511,145 @@ void TfrxXMLSerializer::applyAttribute(Object *obj, const QString &name, const Q
         const char *geometry = c == 'l' ? "Left" : c == 't' ? "Top" : c == 'w' ? "Width" : c == 'h' ? "Height" : nullptr;
         if (geometry) {
             const PropInfo *p = ci ? ci->findProperty(QLatin1String(geometry)) : nullptr;
-            if (p && p->hasSetter())
-                p->set(cur, Variant(toFloat(raw)));
-            return;
+            return make(p && p->hasSetter() ? Action::Value : Action::None, Reading::Float, p);
         }
         if (c == 'x' || c == 'u') {
-            if (comp && comp->hasMemoText())
-                comp->setMemoText(DecodeXMLValue(c == 'u' && m_oldFormat ? reReadUtf8(raw) : raw));
-            return;
+            return make(comp && comp->hasMemoText() ? Action::MemoText : Action::None,
+                        c == 'u' ? Reading::MemoText : Reading::Text, nullptr);
         }
     }
-    if (comp && comp->hasMemoText() && sameText(rest, QLatin1String("Text"))) {
-        comp->setMemoText(DecodeXMLValue(m_oldFormat ? reReadUtf8(raw) : raw));
-        return;
-    }
-    if (sameText(rest, QLatin1String("PropData"))) {
-        readPropData(cur, raw);
-        return;
-    }
+    if (comp && comp->hasMemoText() && sameText(rest, QLatin1String("Text")))
+        return make(Action::MemoText, Reading::MemoText, nullptr);
+    if (sameText(rest, QLatin1String("PropData")))
+        return make(Action::Data, Reading::Hex, nullptr);
     if (comp && comp->isReport() && rest.compare(kName, Qt::CaseInsensitive) == 0)
-        return;
+        return make(Action::None, Reading::Text, nullptr);
     const PropInfo *p = ci ? ci->findProperty(rest) : nullptr;
     if (!p || !p->hasSetter())
-        return;
-    setPropFromText(cur, p, raw);
-}
-
-void TfrxXMLSerializer::setPropFromText(Object *obj, const PropInfo *p, const QString &raw)
-{
+        return make(Action::None, Reading::Text, nullptr);
     switch (p->kind) {
     case PropKind::Integer:
     case PropKind::Char:
     case PropKind::WideChar:
-    case PropKind::Set: p->setOrdinal(obj, toInteger(raw)); break;
-    case PropKind::Int64: p->setOrdinal(obj, toInteger(raw, true)); break;
-    case PropKind::Enumeration: {
-        qint64 v = 0;
-        if (!TryParseXMLInteger(raw, v))
-            v = p->enumInfo ? p->enumInfo->valueOf(raw) : -1;
-        if (v < 0 || (p->enumInfo && v >= p->enumInfo->names.size()))
-            throw EConvertError(frxResources().Get(QStringLiteral("prInvProp")) + QStringLiteral(": %1=\"%2\"").arg(p->name, raw));
-        p->setOrdinal(obj, v);
-        break;
-    }
-    case PropKind::Float: p->set(obj, Variant(toFloat(raw))); break;
+    case PropKind::Set: return make(Action::Ordinal, Reading::Integer, p);
+    case PropKind::Int64: return make(Action::Ordinal, Reading::Int64, p);
+    case PropKind::Enumeration: return make(Action::Ordinal, Reading::Enumeration, p);
+    case PropKind::Float: return make(Action::Value, Reading::Float, p);
     case PropKind::String:
     case PropKind::WideString:
     case PropKind::StringList:
-    case PropKind::WideStringList: p->set(obj, Variant(DecodeXMLValue(raw))); break;
-    case PropKind::Variant: p->set(obj, Variant(DecodeXMLValue(raw))); break;
-    case PropKind::ObjectRef: RecordReference(obj, p, DecodeXMLValue(raw)); break;
+    case PropKind::WideStringList:
+    case PropKind::Variant: return make(Action::Value, Reading::Text, p);
+    case PropKind::ObjectRef: return make(Action::Reference, Reading::Text, p);
     case PropKind::Nested:
     case PropKind::Event: break;
     }
+    return make(Action::None, Reading::Text, nullptr);
+}
+
+// False when the object is not what the step was made for: the attribute has to be
+// resolved again.
+bool TfrxXMLSerializer::applyStep(AttributeStep &step, Object *obj)
+{
+    using Action = AttributeStep::Action;
+    if (classOf(obj) != step.classes.at(0))
+        return false;
+    Object *cur = obj;
+    for (qsizetype i = 0; i < step.path.size(); ++i) {
+        cur = step.path.at(i)->object(cur);
+        if (!cur || classOf(cur) != step.classes.at(i + 1))
+            return false;
+    }
+    if (!step.read && step.action != Action::None)
+        step.readValue(m_oldFormat);
+    switch (step.action) {
+    case Action::None: break;
+    case Action::Ordinal: step.prop->setOrdinal(cur, step.ordinal); break;
+    case Action::Value: step.prop->set(cur, step.value); break;
+    case Action::MemoText:
+        cur->asComponent()->setMemoText(step.reading == AttributeStep::Reading::MemoText ? step.text
+                                                                                        : step.value.toText());
+        break;
+    case Action::Reference: RecordReference(cur, step.prop, step.value.toText()); break;
+    case Action::Data: readPropBytes(cur, step.data); break;
+    }
+    return true;
+}
+
+struct TfrxReadPlans::Item {
+    struct Entry {
+        QString name;
+        TfrxXMLSerializer::AttributeStep step;
+    };
+    const ClassInfo *cls = nullptr; // the class of the object the steps were made for
+    bool built = false;
+    QList<Entry> steps;
+    bool named = false;
+    QString name;
+};
+
+TfrxReadPlans::TfrxReadPlans() = default;
+TfrxReadPlans::~TfrxReadPlans() = default;
+
+// An item's attributes read into an object: through the plans when there are some, the
+// first time resolving each attribute right before it is set, as a plain read does.
+void TfrxXMLSerializer::readItem(const TfrxXMLItem *item, Object *obj)
+{
+    if (!m_plans || m_oldFormat || !obj) {
+        XMLToObj(item->Text(), obj);
+        return;
+    }
+    std::shared_ptr<TfrxReadPlans::Item> &slot = m_plans->m_items[item];
+    if (!slot)
+        slot = std::make_shared<TfrxReadPlans::Item>();
+    TfrxReadPlans::Item &plan = *slot;
+    if (plan.built && plan.cls == classOf(obj)) {
+        for (TfrxReadPlans::Item::Entry &e : plan.steps)
+            collectErrors([&] {
+                if (!applyStep(e.step, obj))
+                    applyAttribute(obj, e.name, e.step.raw);
+            });
+        return;
+    }
+    plan.cls = classOf(obj);
+    plan.built = true;
+    plan.steps.clear();
+    forEachAttribute(item->Text(), [&](const QString &name, const QString &raw) {
+        plan.steps.append({name, resolveAttribute(obj, name, raw)});
+        collectErrors([&] { applyStep(plan.steps.last().step, obj); });
+    });
+}
+
+QString TfrxXMLSerializer::itemName(const TfrxXMLItem *item)
+{
+    if (!m_plans)
+        return item->GetProp(kName);
+    std::shared_ptr<TfrxReadPlans::Item> &slot = m_plans->m_items[item];
+    if (!slot)
+        slot = std::make_shared<TfrxReadPlans::Item>();
+    if (!slot->named) {
+        slot->name = item->GetProp(kName);
+        slot->named = true;
+    }
+    return slot->name;
+}
+
+void TfrxXMLSerializer::XMLToObj(const QString &text, Object *obj)
+{
+    if (!obj)
+        return;
+    forEachAttribute(text, [&](const QString &name, const QString &raw) { applyCaught(obj, name, raw); });
+}
+
+void TfrxXMLSerializer::applyCaught(Object *obj, const QString &name, const QString &raw)
+{
+    collectErrors([&] { applyAttribute(obj, name, raw); });
+}
+
+void TfrxXMLSerializer::applyAttribute(Object *obj, const QString &name, const QString &raw)
+{
+    AttributeStep step = resolveAttribute(obj, name, raw);
+    applyStep(step, obj);
 }
 
 void TfrxXMLSerializer::readPropData(Object *obj, const QString &hex)
@@ -773,7 +915,7 @@ void TfrxXMLSerializer::readChildren(TfrxXMLItem *item, Component *parent, QList
         }
         QString name;
         try {
-            name = child->GetProp(kName);
+            name = itemName(child);
         } catch (const Error &e) {
             AddError(e.message());
         }
@@ -796,7 +938,7 @@ void TfrxXMLSerializer::readChildren(TfrxXMLItem *item, Component *parent, QList
             }
         }
         c->SetLoading(true);
-        XMLToObj(child->Text(), c);
+        readItem(child, c);
         loaded.append(c);
         readChildren(child, c, loaded);
     }
@@ -840,7 +982,7 @@ void TfrxXMLSerializer::ReadRootComponent(Component *root, TfrxXMLItem *item)
         m_owner = root;
     QList<Component *> loaded;
     root->SetLoading(true);
-    XMLToObj(item->Text(), root);
+    readItem(item, root);
     loaded.append(root);
     readChildren(item, root, loaded);
     finishReading(loaded);

@@ -6,10 +6,12 @@
 #include "report/xml/component.h"
 #include "report/xml/componentstream.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QIODevice;
 
@@ -25,6 +27,22 @@ struct TfrxFixupItem {
     Object *Obj = nullptr;
     const tw::PropInfo *PropInfo = nullptr;
     QString Value;
+};
+
+// The attribute strings of a document that is read again and again, each turned the
+// first time into what reading it does: later reads set the same values without going
+// through the text. Valid as long as the document's items live.
+class TfrxReadPlans {
+public:
+    TfrxReadPlans();
+    ~TfrxReadPlans();
+    TfrxReadPlans(const TfrxReadPlans &) = delete;
+    TfrxReadPlans &operator=(const TfrxReadPlans &) = delete;
+
+private:
+    friend class TfrxXMLSerializer;
+    struct Item;
+    QHash<const TfrxXMLItem *, std::shared_ptr<Item>> m_items;
 };
 
 // Turns components into XML items (properties as attributes) and back, driven by the
@@ -46,6 +64,8 @@ public:
     bool OldFormat() const { return m_oldFormat; }
     void SetOldFormat(bool v) { m_oldFormat = v; }
     std::function<Object *(const QString &name)> OnGetAncestor;
+    // Reads documents through these plans (nullptr: parse each attribute string).
+    void SetReadPlans(TfrxReadPlans *plans) { m_plans = plans; }
     // Decimal separator of written floats; the process-wide settings unless set.
     void SetFormatSettings(const FormatSettings &fs);
 
@@ -90,9 +110,14 @@ public:
     void WriteCollectionElement(TfrxXMLItem *element, const TfrxCollection &collection);
 
 private:
+    friend class TfrxReadPlans;
+    struct AttributeStep;
+    AttributeStep resolveAttribute(Object *obj, const QString &name, const QString &raw);
+    bool applyStep(AttributeStep &step, Object *obj);
+    void readItem(const TfrxXMLItem *item, Object *obj);
+    QString itemName(const TfrxXMLItem *item);
     void writeProperties(Object *obj, const QString &prefix, Object *ancestor, QString &out);
     void applyAttribute(Object *obj, const QString &name, const QString &raw);
-    void setPropFromText(Object *obj, const PropInfo *prop, const QString &raw);
     void readPropData(Object *obj, const QString &hex);
     void readPropBytes(Object *obj, QByteArray bytes);
     void applyCaught(Object *obj, const QString &name, const QString &raw);
@@ -129,6 +154,7 @@ private:
     bool m_haveFormat = false;
     bool m_keptFixups = false;
     FormatSettings m_format;
+    TfrxReadPlans *m_plans = nullptr;
 };
 
 } // namespace tw

@@ -551,3 +551,54 @@ TEST_F(Serializer, CopyEqualsWritingAndReading)
     }
     EXPECT_EQ(other->dataSet, nullptr);
 }
+
+TEST_F(Serializer, ReadingThroughPlansSetsWhatAPlainReadSets)
+{
+    // Every kind of attribute, bad values included: each read reports them again.
+    const QByteArray xml = QByteArrayLiteral(
+        "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\"?>\r\n"
+        "<TTestReport Name=\"Renamed\" DotMatrixReport=\"True\" ScriptText.Text=\"begin&#13;&#10;end.\""
+        " PropData=\"095661726961626C65730101061F204E616D653D22546F70222056616C75653D222220446174615365743D22220000\">"
+        "<TTestView Name=\"Page1\" l=\"1,5\" t=\"2\" w=\"300\" h=\"bad\" Tag=\"12x\" HAlign=\"haNowhere\" Visible=\"False\">"
+        "<TTestMemo Name=\"Memo1\" Left=\"10.25\" HAlign=\"haRight\" Font.Size=\"14\" Font.Style=\"3\" Font.Nope=\"1\""
+        " Picture.PropData=\"04446174610A020000000102\" Picture.PropData=\"zz\" DataSet=\"Page1\" Caption=\"a &#38; b\""
+        " Value=\"v\" Ch=\"66\" Big=\"9000000000\" Lines.Text=\"one&#13;&#10;two\" OnClick=\"Memo1Click\""
+        " Unknown=\"1\" ReadOnlyTag=\"5\" Text=\"[Customer]\"/>"
+        "<TTestMemo Name=\"Memo2\" x=\"plain &#60;x&#62;\"/>"
+        "</TTestView></TTestReport>");
+    TfrxXMLDocument doc;
+    {
+        QBuffer in;
+        in.setData(xml);
+        in.open(QIODevice::ReadOnly);
+        doc.LoadFromStream(&in);
+    }
+    const auto read = [&](TfrxReadPlans *plans, QStringList &errors) {
+        auto target = std::make_unique<TTestReport>(host);
+        TfrxXMLSerializer reader;
+        reader.SetOwner(target.get());
+        reader.SetReadPlans(plans);
+        reader.ReadRootComponent(target.get(), doc.Root());
+        errors = reader.Errors();
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        TfrxXMLSerializer writer(&out);
+        writer.SetOwner(target.get());
+        writer.SetSerializeDefaultValues(true);
+        writer.WriteRootComponent(target.get());
+        return out.data();
+    };
+    QStringList plainErrors;
+    const QByteArray plain = read(nullptr, plainErrors);
+    EXPECT_TRUE(plain.contains("Font.Size=\"14\"")) << plain.constData();
+    EXPECT_TRUE(plain.contains("DataSet=\"Page1\""));
+    EXPECT_EQ(plainErrors.size(), 3) << plainErrors.join(QLatin1Char('\n')).toStdString();
+
+    TfrxReadPlans plans;
+    for (int pass = 1; pass <= 3; ++pass) {
+        SCOPED_TRACE(pass);
+        QStringList errors;
+        EXPECT_EQ(read(&plans, errors), plain);
+        EXPECT_EQ(errors, plainErrors);
+    }
+}
