@@ -100,6 +100,7 @@ public:
     void build()
     {
         TfsXMLItem *root = m_root;
+        ++m_script->m_changes;
         m_script->m_statement.reset(new TfsStatement(m_script, QString(), QString()));
         registerProcs(root, m_script);
         buildChildren(root, m_script, m_script->m_statement.get());

@@ -926,6 +926,7 @@ void TfsScript::Add(TfsCustomVariable *item)
 
 void TfsScript::Remove(TfsCustomVariable *item)
 {
+    ++m_changes;
     for (auto it = m_items.begin(); it != m_items.end(); ++it)
         if (it->var == item) {
             const QString upper = it->upper;
@@ -970,6 +971,7 @@ TfsClassVariable *TfsScript::FindClassOf(const Object *obj) const
 
 void TfsScript::deleteItemsIf(const std::function<bool(TfsCustomVariable *)> &pred)
 {
+    ++m_changes;
     std::vector<TfsCustomVariable *> doomed;
     std::vector<Entry> kept;
     kept.reserve(m_items.size());
@@ -993,8 +995,14 @@ void TfsScript::deleteItemsIf(const std::function<bool(TfsCustomVariable *)> &pr
         delete v;
 }
 
+void TfsScript::ClearEvents()
+{
+    m_events.clear();
+}
+
 void TfsScript::clearStatements()
 {
+    ++m_changes;
     m_events.clear();
     m_statement.reset();
     m_owned.clear();

@@ -422,6 +422,11 @@ public:
 
     void Clear();
     void ClearItems(const void *owner);
+    // Counts the removals of items and of the compiled program: a kept pointer to an item
+    // or a statement is good while this stays the same.
+    quint64 Changes() const { return m_changes; }
+    // Drops the event adapters the last run bound to host objects.
+    void ClearEvents();
 
     Variant Variables(const QString &name) const;
     void SetVariables(const QString &name, const Variant &value);
@@ -487,6 +492,7 @@ private:
     void reindex(const QString &upper);
 
     std::vector<Entry> m_items; // in the order added
+    quint64 m_changes = 0;
     // Name in capitals -> the last added item of that name (the one found) and how many
     // items have the name.
     struct Slot {

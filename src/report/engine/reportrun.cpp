@@ -111,8 +111,10 @@ private:
 void TfrxReport::SetKeepStateBetweenRuns(bool keep)
 {
     m_keepStateBetweenRuns = keep;
-    if (!keep)
+    if (!keep) {
         m_keptState.reset();
+        m_keptScript.reset();
+    }
 }
 
 bool TfrxReport::PrepareReport(bool clearLastReport)

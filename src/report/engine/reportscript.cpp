@@ -76,10 +76,82 @@ void addReportFunctions(TfrxReport *report, TfsScript *s)
 
 } // namespace
 
+// The compiled script of the last run while the report is put back after each run: a run
+// with the same script text and the same objects binds the symbols to its own objects and
+// sets the variables back to their compiled values, instead of compiling again. Its
+// expressions stay compiled with it.
+class TfrxKeptScript {
+public:
+    QStringList text;
+    QString language;
+    bool caseSensitive = false;
+    QList<QPair<QString, const ClassInfo *>> objects; // every object, in order
+    QList<QPair<TfsCustomVariable *, int>> bound;      // a symbol and the index of its object
+    QList<QPair<TfsCustomVariable *, Variant>> values;  // the variables as compiled
+    TfsCustomVariable *report = nullptr, *engine = nullptr, *outline = nullptr;
+    quint64 changes = 0;
+};
+
+namespace {
+
+// Variables, parameters and results of a scope and of the procedures in it, with their
+// values; only the symbols `owner` added when there is one.
+void collectValues(TfsScript *scope, const void *owner, QList<QPair<TfsCustomVariable *, Variant>> &out)
+{
+    for (int i = 0; i < scope->Count(); ++i) {
+        TfsCustomVariable *v = scope->GetItem(i);
+        if (owner && v->AddedBy != owner)
+            continue;
+        if (auto *proc = dynamic_cast<TfsProcVariable *>(v)) {
+            collectValues(proc->Prog(), nullptr, out);
+            continue;
+        }
+        if (dynamic_cast<TfsCustomHelper *>(v) || dynamic_cast<TfsClassVariable *>(v)
+            || dynamic_cast<TfsTypeVariable *>(v))
+            continue;
+        auto *text = dynamic_cast<TfsStringVariable *>(v);
+        out.append({v, text ? Variant(text->Str()) : v->RawValue()});
+    }
+}
+
+} // namespace
+
+bool TfrxReport::reuseKeptScript(const QList<TfrxComponent *> &objects)
+{
+    TfrxKeptScript *k = m_keptScript.get();
+    TfsScript *s = m_script.get();
+    if (!k || k->changes != s->Changes() || k->text != ScriptText || k->language != ScriptLanguage
+        || k->caseSensitive != CaseSensitiveExpressions || k->objects.size() != objects.size())
+        return false;
+    for (qsizetype i = 0; i < objects.size(); ++i)
+        if (objects.at(i)->Name() != k->objects.at(i).first || objects.at(i)->classInfo() != k->objects.at(i).second)
+            return false;
+    s->ClearEvents();
+    for (const auto &[v, value] : std::as_const(k->values))
+        v->SetRawValue(value);
+    for (const auto &[v, index] : std::as_const(k->bound))
+        v->SetRawValue(Variant::fromObject(objects.at(index)));
+    if (k->report)
+        k->report->SetRawValue(Variant::fromObject(this));
+    if (k->engine)
+        k->engine->SetRawValue(Variant::fromObject(m_engine.get()));
+    if (k->outline)
+        k->outline->SetRawValue(Variant::fromObject(m_previewPages->Outline()));
+    s->MainProg = true;
+    return true;
+}
+
 bool TfrxReport::PrepareScript()
 {
-    m_expressionCache->Clear();
     m_engine->NotifyList.clear();
+    const QList<TfrxComponent *> objects = AllObjects();
+    if (m_keepStateBetweenRuns && reuseKeptScript(objects)) {
+        for (TfrxComponent *c : objects)
+            c->BeforeStartReport();
+        return true;
+    }
+    m_keptScript.reset();
+    m_expressionCache->Clear();
     m_expressionCache->SetScriptLanguage(ScriptLanguage);
     m_expressionCache->CaseSensitive = CaseSensitiveExpressions;
 
@@ -92,19 +164,22 @@ bool TfrxReport::PrepareScript()
         ~ResetAddedBy() { s->AddedBy = nullptr; }
     } resetAddedBy{s};
 
+    auto kept = std::make_shared<TfrxKeptScript>();
     // A component named like an existing symbol (a library function, a type, a class)
     // leaves the symbol alone.
-    for (TfrxComponent *c : AllObjects()) {
+    for (int i = 0; i < objects.size(); ++i) {
+        TfrxComponent *c = objects.at(i);
         c->BeforeStartReport();
+        kept->objects.append({c->Name(), c->classInfo()});
         if (!c->Name().isEmpty() && !s->Find(c->Name()))
-            s->AddObject(c->Name(), c);
+            kept->bound.append({s->AddObject(c->Name(), c), i});
     }
     if (!s->Find(QStringLiteral("Report")))
-        s->AddObject(QStringLiteral("Report"), this);
+        kept->report = s->AddObject(QStringLiteral("Report"), this);
     if (!s->Find(QStringLiteral("Engine")))
-        s->AddObject(QStringLiteral("Engine"), m_engine.get());
+        kept->engine = s->AddObject(QStringLiteral("Engine"), m_engine.get());
     if (!s->Find(QStringLiteral("Outline")))
-        s->AddObject(QStringLiteral("Outline"), m_previewPages->Outline());
+        kept->outline = s->AddObject(QStringLiteral("Outline"), m_previewPages->Outline());
     if (!s->Find(QStringLiteral("Value")))
         s->AddVariable(QStringLiteral("Value"), QStringLiteral("Variant"), Variant::null());
     if (!s->Find(QStringLiteral("Self")))
@@ -113,8 +188,17 @@ bool TfrxReport::PrepareScript()
 
     s->Lines = ScriptText;
     s->SyntaxType = ScriptLanguage;
-    if (s->Compile())
+    if (s->Compile()) {
+        if (m_keepStateBetweenRuns) {
+            kept->text = ScriptText;
+            kept->language = ScriptLanguage;
+            kept->caseSensitive = CaseSensitiveExpressions;
+            collectValues(s, this, kept->values);
+            kept->changes = s->Changes();
+            m_keptScript = std::move(kept);
+        }
         return true;
+    }
     AddError(format(frxResources().Get(QStringLiteral("clScrError")), {Variant(s->ErrorPos), Variant(s->ErrorMsg)},
                     FormatSettings::current()));
     return false;

@@ -715,8 +715,10 @@ void TfrxReport::fillSysVariables()
 
 void TfrxReport::Clear()
 {
-    if (!Reloading)
+    if (!Reloading) {
         m_keptState.reset();
+        m_keptScript.reset();
+    }
     TfrxComponent::Clear();
     m_dataSets.Clear();
     m_variables.Clear();

@@ -225,6 +225,7 @@ void frxShowErrorBox(const QString &text);
 
 // The root of a template: pages, options, datasets, variables, styles and the script.
 class TfrxSavedRunState;
+class TfrxKeptScript;
 class TfrxXMLDocument;
 class TfrxReadPlans;
 
@@ -341,6 +342,9 @@ class TfrxReport : public TfrxComponent {
     // Compiles ScriptText with the report's objects, Report, Engine, Outline, Value, Self,
     // Get, Set, IIF and the aggregates; false (and an error line) when it does not compile.
     bool PrepareScript();
+    // The script compiled for the last run, made ready for this one; false when it cannot
+    // serve (another text, other objects) and the script has to be compiled.
+    bool reuseKeptScript(const QList<TfrxComponent *> &objects);
     // Evaluates an expression: a bare name through LookupValue, else a compiled function
     // of the expression cache. An error is added to Errors and raised. script: nullptr the
     // report's; toolCall marks a call from an expression-editing tool.
@@ -393,6 +397,7 @@ private:
     std::unique_ptr<TfrxDrawText> m_drawText;
     bool m_keepStateBetweenRuns = false;
     std::shared_ptr<TfrxSavedRunState> m_keptState;
+    std::shared_ptr<TfrxKeptScript> m_keptScript;
 };
 
 // A file that cannot be opened or created.

@@ -3,6 +3,7 @@
 #include "enginetestutil.h"
 
 #include "report/engine/engine.h"
+#include "script/interpreter.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -258,6 +259,56 @@ TEST_F(Engine, ScriptChangesDoNotOutliveTheRun)
     // The last report keeps its state in a file till it is loaded again or freed.
     host.report->SetKeepStateBetweenRuns(false);
     EXPECT_TRUE(QDir(cacheDir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(Engine, AKeptScriptStartsEachRunFromItsCompiledValues)
+{
+    // Globals of each kind, a procedure's local and an expression reading a global: each
+    // run sees them as compiled, whether the script is compiled again or kept.
+    RowTable *cust = host.table(QStringLiteral("CUST"), {QStringLiteral("hide")});
+    for (const bool keep : {false, true}) {
+        SCOPED_TRACE(keep ? "kept" : "compiled each run");
+        cust->Rows = {{Variant(1)}};
+        host.load(report({QStringLiteral("CUST")},
+                         band("TfrxReportTitle", "ReportTitle1", 0, "OnBeforePrint=\"ReportTitle1OnBeforePrint\"",
+                              memo("Memo1", "") + memo("Memo2", "[Counter * 10]", 20)),
+                         scriptText("var\n"
+                                    "  Counter: Integer;\n"
+                                    "  Names: String = 'a';\n"
+                                    "  Totals: array[0..1] of Integer;\n"
+                                    "function Bump(Step: Integer): Integer;\n"
+                                    "var Calls: Integer;\n"
+                                    "begin\n"
+                                    "  Calls := Calls + 1;\n"
+                                    "  Result := Calls * 100 + Step;\n"
+                                    "end;\n"
+                                    "procedure ReportTitle1OnBeforePrint(Sender: TfrxComponent);\n"
+                                    "begin\n"
+                                    "  Counter := Counter + 1;\n"
+                                    "  Names := Names + 'x';\n"
+                                    "  Totals[1] := Totals[1] + 5;\n"
+                                    "  Memo1.Text := IntToStr(Counter) + ' ' + Names + ' ' + IntToStr(Totals[1]) + ' '\n"
+                                    "    + IntToStr(Bump(<CUST.\"hide\">));\n"
+                                    "end;\n"
+                                    "begin\n"
+                                    "  Counter := Counter + 1;\n"
+                                    "end.")));
+        host.report->SetKeepStateBetweenRuns(keep);
+        TfsCustomVariable *first = nullptr;
+        for (const int hide : {1, 2, 3}) {
+            cust->Rows = {{Variant(hide)}};
+            ASSERT_EQ(host.prepare(), QString());
+            EXPECT_EQ(host.output(),
+                      QStringList({QStringLiteral("1: ReportTitle1 2 ax 5 10%1|20").arg(hide)}));
+            TfsCustomVariable *counter = host.report->Script()->Find(QStringLiteral("Counter"));
+            ASSERT_NE(counter, nullptr);
+            if (!first)
+                first = counter;
+            // Kept, the symbols compiled for the first run serve every run.
+            if (keep)
+                EXPECT_EQ(counter, first);
+        }
+    }
 }
 
 TEST_F(Engine, BandsThatDoNotFitStartANewPageWithHeaderAndFooter)
