@@ -3,6 +3,7 @@
 #include "base/fastcast.h"
 #include "base/formatsettings.h"
 #include "base/numberformat.h"
+#include "base/sametext.h"
 #include "base/savefile.h"
 #include "report/engine/differences.h"
 #include "report/engine/engine.h"
@@ -100,10 +101,11 @@ TfrxComponent *createLike(const ClassInfo *ci, TfrxComponent *parent)
 
 // Published properties of `source` onto `target` (children not), references resolved in
 // the design report so the copy points where the design object does.
-void copyProperties(TfrxComponent *target, TfrxComponent *source)
+void copyProperties(TfrxComponent *target, TfrxComponent *source, QList<TfrxResolvedReference> *refs = nullptr)
 {
     TfrxReport *report = source->Report();
     TfrxXMLSerializer s;
+    s.SetReferenceLog(refs);
     if (!report) {
         // Without a report the written references would be read against another owner.
         TfrxXMLItem item;
@@ -270,7 +272,16 @@ void TfrxPreviewPages::Clear()
     clearPageCache();
     m_designLinks.clear();
     m_copies.clear();
+    // Copies made or taken from the kept ones and left as made go back; others are not
+    // what their print says any more.
+    for (size_t i = 0; i < m_sourcePages.size() && i < m_keptSources.size(); ++i) {
+        if (m_keepSources && m_sourceKept[i])
+            m_keptSources[i].copy = std::move(m_sourcePages[i]);
+        else
+            m_keptSources[i] = KeptSource();
+    }
     m_sourcePages.clear();
+    m_sourceKept.clear();
     m_sourcePageDesign.clear();
     m_doc.Clear();
     m_doc.Root()->SetName(QStringLiteral("preparedreport"));
@@ -322,40 +333,198 @@ namespace {
 // Copies the children of `design` into `copy`, depth first, parents before children, and
 // records every walked component with its copy; a component that is not copied takes
 // nothing below it along.
-void copyChildren(TfrxComponent *design, TfrxComponent *copy, QList<std::pair<TfrxComponent *, TfrxComponent *>> &walked)
+void copyChildren(TfrxComponent *design, TfrxComponent *copy, QList<std::pair<TfrxComponent *, TfrxComponent *>> &walked,
+                  QList<TfrxResolvedReference> *refs)
 {
     for (TfrxComponent *child : design->Objects()) {
         TfrxComponent *childCopy = isPreviewVisible(child) ? createLike(child->classInfo(), copy) : nullptr;
         walked.append(std::make_pair(child, childCopy));
         if (!childCopy)
             continue;
-        copyProperties(childCopy, child);
+        copyProperties(childCopy, child, refs);
         if (auto *pv = fastCast<TfrxPictureView *>(childCopy)) {
             // The graphic lives in the picture cache, not in the source page.
             pv->Picture()->Clear();
             pv->SetPictureChanged(false);
         }
         setNameQuietly(childCopy, child->Name());
-        copyChildren(child, childCopy, walked);
+        copyChildren(child, childCopy, walked, refs);
     }
 }
+
+// The design objects walked as copyChildren walks them, paired with the copies made then.
+void pairCopies(TfrxComponent *design, const QList<TfrxComponent *> &copies, qsizetype &next,
+                QList<std::pair<TfrxComponent *, TfrxComponent *>> &walked)
+{
+    for (TfrxComponent *child : design->Objects()) {
+        TfrxComponent *copy = copies.value(next++);
+        walked.append(std::make_pair(child, copy));
+        if (copy)
+            pairCopies(child, copies, next, walked);
+    }
+}
+
+// What copying reads of a design page, recorded or compared with a record as it is read.
+class SourcePrint {
+public:
+    SourcePrint(TfrxReport *report, QVector<Variant> &values, bool compare)
+        : m_values(values), m_compare(compare)
+    {
+        setupSerializer(m_serializer, report);
+    }
+    // Compare: whether the page read as recorded.
+    bool same() const { return m_same && m_at == m_values.size(); }
+
+    void tree(TfrxComponent *design)
+    {
+        add(Variant(qint64(quintptr(design->classInfo()))));
+        add(Variant(design->Name()));
+        object(design);
+        for (TfrxComponent *child : design->Objects()) {
+            if (!m_same)
+                return;
+            const bool copied = isPreviewVisible(child) && child->classInfo() && child->classInfo()->factory;
+            add(Variant(copied));
+            if (copied)
+                tree(child);
+            else
+                add(Variant(qint64(quintptr(child->classInfo()))));
+        }
+        add(Variant(qint64(design->Objects().size())));
+    }
+
+private:
+    // Every stored value (a reference by the name it is found by), memo text and defined
+    // data: what copying an object reads of it.
+    void object(Object *obj)
+    {
+        const bool component = obj->asComponent() != nullptr;
+        for (const PropInfo *p : obj->classInfo()->properties()) {
+            if (!m_same)
+                return;
+            if (p->kind == PropKind::Event || p->kind == PropKind::WideStringList
+                || (component && sameText(p->name, QLatin1String("Name"))))
+                continue;
+            const bool stored = p->isStored(obj);
+            add(Variant(stored));
+            if (!stored)
+                continue;
+            if (p->kind == PropKind::Nested) {
+                Object *nested = p->object(obj);
+                add(Variant(nested && nested->classInfo()));
+                if (nested && nested->classInfo())
+                    object(nested);
+            } else if (p->kind == PropKind::ObjectRef) {
+                Object *ref = p->object(obj);
+                add(Variant(m_serializer.ReferenceName(ref ? ref->asComponent() : nullptr)));
+            } else {
+                add(p->get(obj));
+            }
+        }
+        if (auto *c = obj->asComponent(); c && c->hasMemoText())
+            add(Variant(c->memoText()));
+        const QByteArray data = m_serializer.propData(obj);
+        add(data.isEmpty() ? Variant() : Variant(QString::fromLatin1(data.toHex())));
+    }
+
+    void add(Variant v)
+    {
+        if (!m_compare) {
+            m_values.append(std::move(v));
+            return;
+        }
+        if (m_same && (m_at >= m_values.size() || !m_values.at(m_at).sameAs(v)))
+            m_same = false;
+        ++m_at;
+    }
+
+    TfrxXMLSerializer m_serializer;
+    QVector<Variant> &m_values;
+    bool m_compare;
+    bool m_same = true;
+    qsizetype m_at = 0;
+};
+
+void copyItem(const TfrxXMLItem &from, TfrxXMLItem &to)
+{
+    to.SetName(from.Name());
+    to.SetText(from.Text());
+    to.SetValue(from.Value());
+    for (int i = 0; i < from.Count(); ++i)
+        copyItem(*from.Items(i), *to.Add());
+}
 } // namespace
+
+void TfrxPreviewPages::SetKeepSourcePages(bool keep)
+{
+    m_keepSources = keep;
+    if (!keep)
+        m_keptSources.clear();
+}
+
+// The kept copy serves when the design page reads as it did and its references find
+// what they found: set again, they point to this run's objects.
+bool TfrxPreviewPages::reuseSourcePage(TfrxPage *page, KeptSource &kept)
+{
+    TfrxReport *report = page->Report();
+    TfrxXMLSerializer s;
+    setupSerializer(s, report);
+    for (const TfrxResolvedReference &r : std::as_const(kept.refs))
+        if ((s.FindReferenced(r.fixup.Value) != nullptr) != r.found)
+            return false;
+    for (const TfrxResolvedReference &r : std::as_const(kept.refs)) {
+        if (!r.found || !r.fixup.PropInfo || !r.fixup.PropInfo->hasSetter())
+            continue;
+        try {
+            r.fixup.PropInfo->set(r.fixup.Obj, Variant::fromObject(s.FindReferenced(r.fixup.Value)));
+        } catch (const Error &) {
+            return false;
+        }
+    }
+    return true;
+}
 
 void TfrxPreviewPages::AddSourcePage(TfrxPage *page)
 {
     if (!page)
         return;
-    auto *copyPage = static_cast<TfrxPage *>(createLike(page->classInfo(), nullptr));
-    if (!copyPage)
-        return;
-    copyProperties(copyPage, page);
-    setNameQuietly(copyPage, page->Name());
-
-    QList<std::pair<TfrxComponent *, TfrxComponent *>> walked;
-    copyChildren(page, copyPage, walked);
-
     const int index = int(m_sourcePages.size());
+    const bool keep = m_keepSources && page->Report();
+    QList<std::pair<TfrxComponent *, TfrxComponent *>> walked;
+    TfrxPage *copyPage = nullptr;
+    if (keep && size_t(index) < m_keptSources.size()) {
+        KeptSource &kept = m_keptSources[size_t(index)];
+        if (kept.copy) {
+            SourcePrint print(page->Report(), kept.print, true);
+            print.tree(page);
+            if (print.same() && reuseSourcePage(page, kept)) {
+                copyPage = kept.copy.release();
+                qsizetype next = 0;
+                pairCopies(page, kept.copies, next, walked);
+            }
+        }
+    }
+    if (!copyPage) {
+        KeptSource fresh;
+        if (keep)
+            SourcePrint(page->Report(), fresh.print, false).tree(page);
+        copyPage = static_cast<TfrxPage *>(createLike(page->classInfo(), nullptr));
+        if (!copyPage)
+            return;
+        copyProperties(copyPage, page, keep ? &fresh.refs : nullptr);
+        setNameQuietly(copyPage, page->Name());
+        copyChildren(page, copyPage, walked, keep ? &fresh.refs : nullptr);
+        if (keep) {
+            for (const auto &[design, copy] : std::as_const(walked))
+                fresh.copies.append(copy);
+            if (m_keptSources.size() <= size_t(index))
+                m_keptSources.resize(size_t(index) + 1);
+            m_keptSources[size_t(index)] = std::move(fresh);
+        }
+    }
+
     m_sourcePages.emplace_back(copyPage);
+    m_sourceKept.push_back(keep);
     m_sourcePageDesign.emplace_back(page);
     m_copies[copyPage].original = page;
     for (auto [design, copy] : walked)
@@ -368,6 +537,7 @@ void TfrxPreviewPages::AddToSourcePage(TfrxComponent *obj)
     if (!obj || m_sourcePages.empty())
         return;
     TfrxPage *page = m_sourcePages.back().get();
+    m_sourceKept.back() = false;
     TfrxComponent *copy = createLike(obj->classInfo(), page);
     if (!copy)
         return;
@@ -510,6 +680,7 @@ void TfrxPreviewPages::UpdatePageDimensions(TfrxPage *page, double width, double
     auto *source = fastCast<TfrxReportPage *>(SourcePage(i));
     if (!source)
         return;
+    m_sourceKept[size_t(i)] = false;
     // Paper sizes are kept to two decimals.
     const auto mm = [](double px) { return std::round(px / fr01cm * 100) / 100; };
     source->SetPaperSize(DMPAPER_USER);
@@ -905,8 +1076,27 @@ void TfrxPreviewPages::SaveToStream(QIODevice *stream)
 
     TfrxXMLItem *sources = root()->FindItem(QStringLiteral("sourcepages"));
     sources->Clear();
-    for (const auto &page : m_sourcePages)
-        writePage(page.get(), sources->Add());
+    for (size_t i = 0; i < m_sourcePages.size(); ++i) {
+        TfrxXMLItem *item = sources->Add();
+        // A kept copy is written as it was last time while its references are as they
+        // were then: none left, the design objects they named gone with their run.
+        KeptSource *kept = m_keepSources && m_sourceKept[i] && i < m_keptSources.size() ? &m_keptSources[i] : nullptr;
+        if (kept)
+            for (const TfrxResolvedReference &r : std::as_const(kept->refs))
+                if (r.fixup.PropInfo && r.fixup.PropInfo->object(r.fixup.Obj)) {
+                    kept = nullptr;
+                    break;
+                }
+        if (kept && kept->written) {
+            copyItem(*kept->written, *item);
+            continue;
+        }
+        writePage(m_sourcePages[i].get(), item);
+        if (kept) {
+            kept->written = std::make_unique<TfrxXMLItem>();
+            copyItem(*item, *kept->written);
+        }
+    }
 
     TfrxXMLItem *dictionary = root()->FindItem(QStringLiteral("dictionary"));
     dictionary->Clear();
@@ -976,6 +1166,7 @@ void TfrxPreviewPages::LoadFromStream(QIODevice *stream, bool allowPartialLoadin
             if (!page)
                 page = new TfrxReportPage(nullptr);
             m_sourcePages.emplace_back(page);
+            m_sourceKept.push_back(false);
             m_sourcePageDesign.emplace_back();
             TfrxXMLSerializer s;
             setupSerializer(s, page);

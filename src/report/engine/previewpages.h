@@ -5,11 +5,13 @@
 #include "report/engine/previewdictionary.h"
 #include "report/model/component.h"
 #include "report/xml/xmldocument.h"
+#include "report/xml/xmlserializer.h"
 
 #include <QHash>
 #include <QList>
 #include <QSize>
 #include <QString>
+#include <QVector>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -137,6 +139,11 @@ public:
     // Written next to the target and renamed over it, so a failed save leaves the old file.
     void SaveToFile(const QString &fileName) override;
 
+    // Runs whose report is put back after each run keep their source page copies for
+    // the next run: a design page in the same state as last time takes its copy again,
+    // written the same way. Off drops what is kept.
+    void SetKeepSourcePages(bool keep);
+
     // An endless page ended: its source page takes the size it grew to (pixels).
     void UpdatePageDimensions(TfrxPage *page, double width, double height);
     // Appends an anchor at the engine's current Y on the current page.
@@ -201,8 +208,21 @@ private:
     int sourcePageIndexOf(const TfrxPage *design) const;
     void addError(const QString &message);
 
+    // A source page copy kept between runs, with what it was made from.
+    struct KeptSource {
+        QVector<Variant> print;              // the design page's state, as copying reads it
+        std::unique_ptr<TfrxPage> copy;      // between runs; in m_sourcePages during one
+        QList<TfrxComponent *> copies;       // the copy of each design object, in walking order
+        QList<TfrxResolvedReference> refs;   // the references the copying set
+        std::unique_ptr<TfrxXMLItem> written; // the page as saved, once saved
+    };
+    bool reuseSourcePage(TfrxPage *page, KeptSource &kept);
+
     TfrxXMLDocument m_doc;
     std::vector<std::unique_ptr<TfrxPage>> m_sourcePages;
+    std::vector<bool> m_sourceKept; // made this run from a kept or keepable copy, unchanged since
+    std::vector<KeptSource> m_keptSources;
+    bool m_keepSources = false;
     std::vector<TfrxRef<TfrxComponent>> m_sourcePageDesign;
     QHash<const TfrxComponent *, DesignLink> m_designLinks;
     QHash<const TfrxComponent *, CopyInfo> m_copies;

@@ -119,6 +119,10 @@ void TfrxReport::SetKeepStateBetweenRuns(bool keep)
 
 bool TfrxReport::PrepareReport(bool clearLastReport)
 {
+    // Source page copies can outlast a run only while the design objects they were made
+    // from are put back after it.
+    if (auto *pages = dynamic_cast<TfrxPreviewPages *>(m_previewPages.get()))
+        pages->SetKeepSourcePages(m_keepStateBetweenRuns && m_engineOptions.DestroyForms);
     if (clearLastReport)
         m_previewPages->Clear();
     m_errors.clear();

@@ -879,6 +879,8 @@ void TfrxXMLSerializer::ResolveReferences()
     m_fixups.clear();
     for (const TfrxFixupItem &f : fixups) {
         Component *c = FindReferenced(f.Value);
+        if (m_referenceLog)
+            m_referenceLog->append({f, c != nullptr});
         if (!c || !f.PropInfo || !f.PropInfo->hasSetter())
             continue;
         try {

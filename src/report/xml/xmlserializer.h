@@ -29,6 +29,12 @@ struct TfrxFixupItem {
     QString Value;
 };
 
+// A pending reference as it was resolved: found or not.
+struct TfrxResolvedReference {
+    TfrxFixupItem fixup;
+    bool found = false;
+};
+
 // The attribute strings of a document that is read again and again, each turned the
 // first time into what reading it does: later reads set the same values without going
 // through the text. Valid as long as the document's items live.
@@ -64,6 +70,8 @@ public:
     bool OldFormat() const { return m_oldFormat; }
     void SetOldFormat(bool v) { m_oldFormat = v; }
     std::function<Object *(const QString &name)> OnGetAncestor;
+    // Every reference resolved from now on is added to the log (nullptr: none kept).
+    void SetReferenceLog(QList<TfrxResolvedReference> *log) { m_referenceLog = log; }
     // Reads documents through these plans (nullptr: parse each attribute string).
     void SetReadPlans(TfrxReadPlans *plans) { m_plans = plans; }
     // Decimal separator of written floats; the process-wide settings unless set.
@@ -108,6 +116,8 @@ public:
     // a "Cannot find class" line.
     void ReadCollectionElement(TfrxXMLItem *element, TfrxCollection &collection);
     void WriteCollectionElement(TfrxXMLItem *element, const TfrxCollection &collection);
+    // An object's defined properties as written to PropData; empty when it has none.
+    QByteArray propData(Object *obj);
 
 private:
     friend class TfrxReadPlans;
@@ -138,7 +148,6 @@ private:
     void copyProperty(Object *target, Object *source, const PropInfo *p);
     void copyObject(Object *target, Object *source);
     void readPropValue(TfrxComponentReader &reader, Object *obj, const PropInfo *prop);
-    QByteArray propData(Object *obj);
     void writeItem(Component *c, TfrxXMLItem *item, bool isRoot, bool saveChildren, bool streaming);
     void readChildren(TfrxXMLItem *item, Component *parent, QList<Component *> &loaded);
     QString floatText(double v) const;
@@ -155,6 +164,7 @@ private:
     bool m_keptFixups = false;
     FormatSettings m_format;
     TfrxReadPlans *m_plans = nullptr;
+    QList<TfrxResolvedReference> *m_referenceLog = nullptr;
 };
 
 } // namespace tw

@@ -311,6 +311,45 @@ TEST_F(Engine, AKeptScriptStartsEachRunFromItsCompiledValues)
     }
 }
 
+TEST_F(Engine, KeptSourcePagesGiveWhatFreshCopiesGive)
+{
+    // The start-of-report handler changes the page now and then before its copy is made:
+    // a changed page is copied again, an unchanged one takes the kept copy, and either
+    // way the prepared report is the one a fresh copy gives.
+    RowTable *cust = host.table(QStringLiteral("CUST"), {QStringLiteral("hide")});
+    const QString tpl = report(
+        {QStringLiteral("CUST")},
+        band("TfrxReportTitle", "ReportTitle1", 0, {}, memo("Memo1", "shown [<CUST.\"hide\">]") + memo("Memo2", "size", 20))
+            + band("TfrxMasterData", "MasterData1", 60, "DataSet=\"CUST\" DataSetName=\"CUST\"",
+                   memo("Memo3", "[<CUST.\"hide\">]")),
+        scriptText("procedure StartReport(Sender: TfrxComponent);\n"
+                   "begin\n"
+                   "  if <CUST.\"hide\"> = 2 then Memo2.Font.Size := 20;\n"
+                   "  if <CUST.\"hide\"> = 3 then Memo2.Visible := False;\n"
+                   "end;\n"
+                   "begin\n"
+                   "end."),
+        QStringLiteral("OnStartReport=\"StartReport\""));
+    const int rows[] = {1, 1, 2, 2, 1, 3, 1};
+    QList<QByteArray> fresh;
+    for (const bool keep : {false, true}) {
+        SCOPED_TRACE(keep ? "kept" : "fresh");
+        host.load(tpl);
+        host.report->SetKeepStateBetweenRuns(keep);
+        for (size_t i = 0; i < std::size(rows); ++i) {
+            cust->Rows = {{Variant(rows[i])}};
+            ASSERT_EQ(host.prepare(), QString());
+            const QByteArray prepared = host.prepared();
+            EXPECT_TRUE(prepared.contains("shown " + QByteArray::number(rows[i])));
+            if (!keep)
+                fresh.append(prepared);
+            else
+                EXPECT_EQ(prepared, fresh.at(qsizetype(i))) << "run " << i;
+        }
+    }
+    EXPECT_NE(fresh.at(0), fresh.at(2)); // the handler did change the page
+}
+
 TEST_F(Engine, BandsThatDoNotFitStartANewPageWithHeaderAndFooter)
 {
     QList<RowTable::Row> rows;
