@@ -917,6 +917,7 @@ void TfsScript::Add(TfsCustomVariable *item)
 {
     if (!item)
         return;
+    ++m_changes;
     item->AddedBy = AddedBy;
     m_items.push_back(Entry{item->UpperName(), item});
     Slot &slot = m_index[m_items.back().upper];

@@ -422,8 +422,8 @@ public:
 
     void Clear();
     void ClearItems(const void *owner);
-    // Counts the removals of items and of the compiled program: a kept pointer to an item
-    // or a statement is good while this stays the same.
+    // Counts the items added and removed and the programs compiled: a program compiled
+    // against these symbols still binds as a new compile would while this stays the same.
     quint64 Changes() const { return m_changes; }
     // Drops the event adapters the last run bound to host objects.
     void ClearEvents();

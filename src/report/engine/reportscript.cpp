@@ -120,7 +120,9 @@ bool TfrxReport::reuseKeptScript(const QList<TfrxComponent *> &objects)
 {
     TfrxKeptScript *k = m_keptScript.get();
     TfsScript *s = m_script.get();
-    if (!k || k->changes != s->Changes() || k->text != ScriptText || k->language != ScriptLanguage
+    // Expressions made up at run time (a text set from data) would pile up: start afresh.
+    constexpr int kMaxKeptExpressions = 4096;
+    if (!k || k->changes != s->Changes() || m_expressionCache->Count() > kMaxKeptExpressions || k->text != ScriptText || k->language != ScriptLanguage
         || k->caseSensitive != CaseSensitiveExpressions || k->objects.size() != objects.size())
         return false;
     for (qsizetype i = 0; i < objects.size(); ++i)
