@@ -405,10 +405,12 @@ private:
             if (p->kind == PropKind::Event || p->kind == PropKind::WideStringList
                 || (component && sameText(p->name, QLatin1String("Name"))))
                 continue;
-            const bool stored = p->isStored(obj);
-            add(Variant(stored));
-            if (!stored)
-                continue;
+            if (p->stored != StoredRule::Always) {
+                const bool stored = p->isStored(obj);
+                add(Variant(stored));
+                if (!stored)
+                    continue;
+            }
             if (p->kind == PropKind::Nested) {
                 Object *nested = p->object(obj);
                 add(Variant(nested && nested->classInfo()));
