@@ -319,7 +319,7 @@ void TfrxPreviewPages::link(TfrxComponent *design, TfrxComponent *copy, const QS
 void TfrxPreviewPages::addCopy(TfrxComponent *design, TfrxComponent *copy, int pageIndex)
 {
     const QString base = fastCast<TfrxBand *>(copy) ? QStringLiteral("b") : copy->BaseName().left(1).toLower();
-    const QString sourceName = QStringLiteral("Page%1.%2").arg(pageIndex).arg(copy->Name());
+    const QString sourceName = QLatin1String("Page") + QString::number(pageIndex) + QLatin1Char('.') + copy->Name();
     const QString alias = m_dictionary.AddUnique(base, sourceName, copy);
     link(design, copy, alias);
     if (auto *memo = fastCast<TfrxCustomMemoView *>(copy)) {
