@@ -433,8 +433,7 @@ struct TfrxXMLSerializer::AttributeStep {
     QString raw;
     bool read = false;
     qint64 ordinal = 0;
-    Variant value;
-    QString text;
+    Variant value; // ordinal kinds use ordinal, PropData data
     QByteArray data;
 
     void readValue(bool oldFormat)
@@ -454,7 +453,7 @@ struct TfrxXMLSerializer::AttributeStep {
         }
         case Reading::Float: value = Variant(toFloat(raw)); break;
         case Reading::Text: value = Variant(DecodeXMLValue(raw)); break;
-        case Reading::MemoText: text = DecodeXMLValue(oldFormat ? reReadUtf8(raw) : raw); break;
+        case Reading::MemoText: value = Variant(DecodeXMLValue(oldFormat ? reReadUtf8(raw) : raw)); break;
         case Reading::Hex:
             if (!HexToBytes(raw, data))
                 action = Action::None; // bad hex reads nothing
@@ -567,8 +566,7 @@ bool TfrxXMLSerializer::applyStep(AttributeStep &step, Object *obj)
     case Action::Ordinal: step.prop->setOrdinal(cur, step.ordinal); break;
     case Action::Value: step.prop->set(cur, step.value); break;
     case Action::MemoText:
-        cur->asComponent()->setMemoText(step.reading == AttributeStep::Reading::MemoText ? step.text
-                                                                                        : step.value.toText());
+        cur->asComponent()->setMemoText(step.value.toText());
         break;
     case Action::Reference: RecordReference(cur, step.prop, step.value.toText()); break;
     case Action::Data: readPropBytes(cur, step.data); break;
@@ -650,13 +648,6 @@ void TfrxXMLSerializer::applyAttribute(Object *obj, const QString &name, const Q
 {
     AttributeStep step = resolveAttribute(obj, name, raw);
     applyStep(step, obj);
-}
-
-void TfrxXMLSerializer::readPropData(Object *obj, const QString &hex)
-{
-    QByteArray bytes;
-    if (HexToBytes(hex, bytes))
-        readPropBytes(obj, std::move(bytes));
 }
 
 void TfrxXMLSerializer::readPropBytes(Object *obj, QByteArray bytes)

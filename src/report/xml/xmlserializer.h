@@ -128,7 +128,6 @@ private:
     QString itemName(const TfrxXMLItem *item);
     void writeProperties(Object *obj, const QString &prefix, Object *ancestor, QString &out);
     void applyAttribute(Object *obj, const QString &name, const QString &raw);
-    void readPropData(Object *obj, const QString &hex);
     void readPropBytes(Object *obj, QByteArray bytes);
     void applyCaught(Object *obj, const QString &name, const QString &raw);
     // Runs f; what it raises is collected in Errors, as a read collects it.
